@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever of Kelmora's build and test needs is
+# missing on a Debian 12 machine. A second run on a ready machine installs
+# nothing. Run as root (or with sudo available).
+set -euo pipefail
+
+packages=(
+  g++ make cmake
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
+  libgtest-dev
+  clang-format
+  fonts-dejavu-core
+  poppler-utils
+)
+# Extra groups asked for by the caller: "screenshot" (Xvfb), "fuzz" (clang).
+for extra in "$@"; do
+  case "$extra" in
+    screenshot) packages+=(xvfb xauth x11-apps imagemagick) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,54 @@
+#pragma once
+// SendCommandFrame and frame_counter: the one way a command frame reaches the
+// history and the port.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+using CommandFrame = std::array<std::uint8_t, 64>;
+
+// The port, as the send path needs it.
+class FrameLink {
+public:
+    virtual ~FrameLink() = default;
+    virtual bool isOpen() const = 0;
+    virtual void writeBlock(const std::uint8_t* data, std::size_t size) = 0;
+};
+
+// The dataset lists (List2 and the floating window's list) and the history.
+class FrameLog {
+public:
+    virtual ~FrameLog() = default;
+    // Empties List2 and the floating window's list.
+    virtual void clearDatasets() = 0;
+    // Appends a sent frame's line (its 128 hex digits) to List2, the history
+    // and the floating window's list, in that order.
+    virtual void appendSentFrame(const CommandFrame& frame) = 0;
+    // Appends a reference run line (the frame text up to its first zero code)
+    // to List2, the history and the floating window's list, in that order.
+    virtual void appendReferenceRun(std::string_view line) = 0;
+};
+
+class CommandChannel {
+public:
+    CommandChannel(FrameLink& link, FrameLog& log) : link_(link), log_(log) {}
+
+    // Bytes from the hex text; nothing at all when the port is closed;
+    // otherwise advance the counter, log, then write 64 bytes.
+    void SendCommandFrame(std::string_view hexText);
+
+    // The reference run frame: logged as its text, written as its 64
+    // characters, the counter neither carried nor advanced.
+    void SendReferenceRunFrame(std::string_view frameText);
+
+    std::uint8_t frame_counter() const { return frame_counter_; }
+
+private:
+    FrameLink& link_;
+    FrameLog& log_;
+    std::uint8_t frame_counter_ = 0;
+};
+
+// The 64 bytes of a frame's hex text, pair by pair with HexToByte.
+CommandFrame FrameFromHex(std::string_view hexText);
