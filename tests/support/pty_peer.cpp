@@ -1,0 +1,102 @@
+#include "pty_peer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPeer::PtyPeer() {
+    int slave = -1;
+    char name[256] = {};
+    if (openpty(&master_, &slave, name, nullptr, nullptr) != 0) {
+        master_ = -1;
+        return;
+    }
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    devicePath_ = QString::fromLocal8Bit(name);
+    // Keep the device's far side open until the console opens it, so the
+    // line settings survive; the console's own open takes over from here.
+    slaveKeepAlive_ = slave;
+}
+
+PtyPeer::~PtyPeer() {
+    close();
+}
+
+void PtyPeer::close() {
+    if (slaveKeepAlive_ >= 0) {
+        ::close(slaveKeepAlive_);
+        slaveKeepAlive_ = -1;
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+bool PtyPeer::write(const QByteArray& bytes) {
+    qint64 done = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (done < bytes.size() && master_ >= 0) {
+        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else {
+            if (timer.elapsed() > 5000) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+    }
+    return done == bytes.size();
+}
+
+QByteArray PtyPeer::read(int count, int timeoutMs) {
+    QByteArray result;
+    QElapsedTimer timer;
+    timer.start();
+    while (result.size() < count && timer.elapsed() < timeoutMs && master_ >= 0) {
+        char buffer[4096];
+        const ssize_t n = ::read(master_, buffer, size_t(std::min<int>(count - int(result.size()),
+                                                                       int(sizeof buffer))));
+        if (n > 0) {
+            result.append(buffer, int(n));
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p{master_, POLLIN, 0};
+        ::poll(&p, 1, 2);
+    }
+    return result;
+}
+
+QByteArray PtyPeer::drain(int quietMs) {
+    QByteArray result;
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < quietMs && master_ >= 0) {
+        char buffer[4096];
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n > 0) {
+            result.append(buffer, int(n));
+            quiet.restart();
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p{master_, POLLIN, 0};
+        ::poll(&p, 1, 2);
+    }
+    return result;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The controller's end of a real pseudo-terminal, for tests that play the
+// controller: the console opens devicePath(), the test reads and writes here.
+
+#include <QByteArray>
+#include <QString>
+
+class PtyPeer {
+public:
+    PtyPeer();
+    ~PtyPeer();
+    PtyPeer(const PtyPeer&) = delete;
+    PtyPeer& operator=(const PtyPeer&) = delete;
+
+    bool isValid() const { return master_ >= 0; }
+    QString devicePath() const { return devicePath_; }
+
+    // Writes all bytes; false on failure.
+    bool write(const QByteArray& bytes);
+    // Reads exactly `count` bytes, processing Qt events while waiting, or
+    // what arrived until the timeout.
+    QByteArray read(int count, int timeoutMs = 2000);
+    // Everything that arrives within `quietMs` (for "nothing was written").
+    QByteArray drain(int quietMs = 100);
+    // Closes the controller's end (as an unplugged line looks to the console).
+    void close();
+
+private:
+    int master_ = -1;
+    int slaveKeepAlive_ = -1;
+    QString devicePath_;
+};
