@@ -1,0 +1,48 @@
+#include "history_saver.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+#include "history_file_writer.h"
+#include "history_records.h"
+
+QString HistoryCreatedOnText(const QDateTime& when) {
+    const QLocale locale = QLocale::system();
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), QLocale::ShortFormat);
+}
+
+HistorySaveResult SaveHistory(const HistoryRecords& history, const QString& path,
+                              const QString& versionText, const QDateTime& now) {
+    if (path.isEmpty()) {
+        return {false, QStringLiteral("no file name was given")};
+    }
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isFile()) {
+        return {false, existing.isDir() ? QStringLiteral("it is a folder")
+                                        : QStringLiteral("it is not a regular file")};
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return {false, file.errorString()};
+    }
+    const HistoryFileHeader header{HistoryFileKindOf(path.toStdString()), versionText.toStdString(),
+                                   HistoryCreatedOnText(now).toLocal8Bit().toStdString()};
+    const bool written = WriteHistoryFile(
+        header, history.count(),
+        [&history](std::size_t row, std::string& out) { history.appendLineTo(row, out); },
+        [&file](const char* data, std::size_t size) {
+            return file.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
+        });
+    if (!written) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return {false, reason};
+    }
+    if (!file.commit()) {
+        return {false, file.errorString()};
+    }
+    return {true, {}};
+}
