@@ -21,7 +21,8 @@ constexpr std::size_t kCommandHexLength = 2 * kCommandFrameSize;
 constexpr std::size_t kFrameCounterOffset = 59;
 
 // A numeric box whose text did not convert: the control's name ("x_z_3"),
-// what the operator sees beside it ("X / Z 3") and why.
+// what the operator sees beside it ("X / Z 3") and why. Boxes are read in
+// the frame's byte order and the first failure is the one reported.
 struct InputError {
     std::string control;
     std::string label;

@@ -6,7 +6,10 @@
 // ("e" or "E", optional sign, digits), optional blanks. Everything else is
 // refused with a reason: digit-group separators, the other decimal separator,
 // "nan", "inf", hex, empty text. A fraction rounds to the nearest value, a tie
-// to the even neighbour; a result outside the target's range is refused.
+// to the even neighbour, decided on the decimal digits; a result outside the
+// target's range is refused. A single takes the nearest binary32 value; one
+// that rounds beyond the largest single is refused, a tiny one becomes a
+// denormal or a signed zero. Linear in the text's length.
 
 #include <cstdint>
 #include <optional>

@@ -9,7 +9,8 @@
 
 namespace TypeCasting {
 
-// True when bit `bitIndex` (0 to 14) of `value` is 1.
+// True when bit `bitIndex` (0 to 14) of `value` is 1; false for any other
+// index.
 bool IsBitSet(std::int16_t value, std::int16_t bitIndex);
 
 // Two upper-case hex digits.
@@ -19,7 +20,8 @@ std::string ByteToHex(std::uint8_t b);
 std::string LongToHex(std::int32_t v);
 
 // First character the high digit, second the low digit; anything that is not
-// an upper-case hex digit counts as no match. Never fails, always 0 to 255.
+// an upper-case hex digit counts as no match, and so does a missing character
+// ("A" reads 160, "" reads 0). Never fails, always 0 to 255.
 std::int16_t HexToByte(std::string_view text);
 
 // Little-endian two's-complement reading of the first four characters of a

@@ -38,8 +38,10 @@ public:
     // otherwise advance the counter, log, then write 64 bytes.
     void SendCommandFrame(std::string_view hexText);
 
-    // The reference run frame: logged as its text, written as its 64
-    // characters, the counter neither carried nor advanced.
+    // The reference run frame: logged as its text up to the first zero code,
+    // written as its 64 characters (a shorter text is filled with zero codes,
+    // characters after the 64th are neither sent nor logged), the counter
+    // neither carried nor advanced. Nothing at all when the port is closed.
     void SendReferenceRunFrame(std::string_view frameText);
 
     std::uint8_t frame_counter() const { return frame_counter_; }
@@ -50,5 +52,6 @@ private:
     std::uint8_t frame_counter_ = 0;
 };
 
-// The 64 bytes of a frame's hex text, pair by pair with HexToByte.
+// The 64 bytes of a frame's hex text, pair by pair with HexToByte; pairs the
+// text lacks read as 0, digits after the 128th are ignored.
 CommandFrame FrameFromHex(std::string_view hexText);

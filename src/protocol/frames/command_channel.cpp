@@ -1,0 +1,50 @@
+#include "frames/command_channel.h"
+
+#include "command_frames.h"
+#include "type_casting.h"
+
+namespace {
+
+// The reference run frame's characters as bytes; a shorter text is filled
+// with zero codes so that the controller always gets a whole frame.
+CommandFrame FrameFromText(std::string_view frameText) {
+    CommandFrame frame{};
+    for (std::size_t i = 0; i < frame.size() && i < frameText.size(); ++i) {
+        frame[i] = static_cast<unsigned char>(frameText[i]);
+    }
+    return frame;
+}
+
+} // namespace
+
+CommandFrame FrameFromHex(std::string_view hexText) {
+    CommandFrame frame{};
+    for (std::size_t k = 0; k < frame.size(); ++k) {
+        const std::size_t at = 2 * k;
+        const std::string_view pair = at < hexText.size() ? hexText.substr(at, 2) : "";
+        frame[k] = static_cast<std::uint8_t>(TypeCasting::HexToByte(pair));
+    }
+    return frame;
+}
+
+void CommandChannel::SendCommandFrame(std::string_view hexText) {
+    const CommandFrame frame = FrameFromHex(hexText);
+    if (!link_.isOpen()) {
+        return;
+    }
+    frame_counter_ = static_cast<std::uint8_t>(frame_counter_ + 1);
+    log_.clearDatasets();
+    log_.appendSentFrame(frame);
+    link_.writeBlock(frame.data(), frame.size());
+}
+
+void CommandChannel::SendReferenceRunFrame(std::string_view frameText) {
+    if (!link_.isOpen()) {
+        return;
+    }
+    const std::string_view sent = frameText.substr(0, kCommandFrameSize);
+    const CommandFrame frame = FrameFromText(sent);
+    log_.clearDatasets();
+    log_.appendReferenceRun(ReferenceRunLogLine(sent));
+    link_.writeBlock(frame.data(), frame.size());
+}
