@@ -1,0 +1,88 @@
+#pragma once
+// The console's serial connection: one port, its line settings, the receive
+// notification with its threshold of 32 bytes, and the report of a port that
+// disappears while open. The only user of QSerialPort in the console.
+//
+// Everything happens on the thread that owns the object (the UI thread).
+// Notifications are raised between other handlers: data-received ones
+// straight from the port's readiness, error ones and portLost() through the
+// event queue, so they never cut into a caller that is writing a block.
+
+#include "comm_event.h"
+#include "line_settings.h"
+#include "port_name.h"
+#include "serial_result.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+class SerialConnection : public QObject {
+    Q_OBJECT
+
+public:
+    // Bytes that must wait before a data-received notification is raised.
+    static constexpr qint64 ReceiveThreshold = 32;
+
+    explicit SerialConnection(QObject* parent = nullptr);
+    ~SerialConnection() override;
+
+    // The port for the next open: a port number ("3") or a device name. A
+    // refused text keeps the previous port. An open port is not moved.
+    SerialResult setCommPort(const QString& portText);
+    QString commPort() const { return commPortText_; }
+    QString portLocation() const { return portLocation_; }
+
+    // "speed,parity,data bits,stop bits", as "115200,n,8,1". A refused text
+    // keeps the previous settings; an open port takes new ones at once.
+    SerialResult setSettings(const QString& settingsText);
+    QString settings() const { return settingsText_; }
+
+    // Opens the chosen port with the current settings, no flow control.
+    // Opening an open port changes nothing and succeeds.
+    SerialResult open();
+    void close();
+    bool isOpen() const;
+
+    // Writes the block, all bytes in order, and hands it to the driver at
+    // once. Returns size, or -1 when the port is not open or the write failed.
+    qint64 output(const char* data, qint64 size);
+    qint64 output(const QByteArray& block) { return output(block.constData(), block.size()); }
+
+    // Every byte waiting (any value 0 to 255), removed from the receive buffer.
+    QByteArray input();
+    qint64 bytesWaiting() const;
+    // Drops everything waiting, what the system still buffers included.
+    void discardInput();
+
+    // The kind of the latest notification: CommEvent::Receive (2) for data.
+    int commEvent() const { return commEvent_; }
+
+signals:
+    // Data received with at least ReceiveThreshold bytes waiting, or an error
+    // notification on a port that is still there; commEvent() tells which.
+    void onComm();
+    // The open port went away (device unplugged, other end of the line
+    // closed). The connection is closed when this is emitted.
+    void portLost(const QString& reason);
+
+private:
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void notifyError(int commEvent);
+    void finishLoss();
+    bool applySettings(const LineSettings& settings);
+
+    QSerialPort port_;
+    QString commPortText_;
+    QString portLocation_;
+    QString settingsText_;
+    LineSettings settings_;
+    int commEvent_ = CommEvent::None;
+    int consecutiveReadErrors_ = 0;
+    bool opening_ = false;
+    bool writeFailed_ = false;
+    bool lossPending_ = false;
+    QString lossReason_;
+};
