@@ -1,18 +1,26 @@
 #include "history_display_text.h"
 
+namespace {
+
+bool isControl(unsigned char code) {
+    return code < 0x20 || code == 0x7F;
+}
+
+} // namespace
+
 QString HistoryDisplayText(std::string_view line) {
-    constexpr char16_t kControlPictures = 0x2400;
-    constexpr char16_t kDeletePicture = 0x2421;
-    QString text(static_cast<qsizetype>(line.size()), Qt::Uninitialized);
-    QChar* out = text.data();
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(static_cast<qsizetype>(line.size()));
     for (char c : line) {
         const auto code = static_cast<unsigned char>(c);
-        if (code < 0x20) {
-            *out++ = QChar(static_cast<char16_t>(kControlPictures + code));
-        } else if (code == 0x7F) {
-            *out++ = QChar(kDeletePicture);
+        if (isControl(code)) {
+            text += QLatin1Char('<');
+            text += QLatin1Char(kHexDigits[code >> 4]);
+            text += QLatin1Char(kHexDigits[code & 0x0F]);
+            text += QLatin1Char('>');
         } else {
-            *out++ = QChar(static_cast<char16_t>(code));
+            text += QChar(static_cast<char16_t>(code));
         }
     }
     return text;

@@ -62,16 +62,11 @@ std::vector<LoggedLine> workedExamples() {
          "IN < 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 "
          " t- -40"},
         {[=](HistoryRecords& h) { h.appendSentFrame(firstMove); },
+         // offsets 0 to 7, 8 to 23, 24 to 39, then zeros to the end
          "0211000000000401"
-         "32000000"
-         "32000000"
-         "CEFFFFFF"
-         "32000000" // offsets 0 to 23
-         "CEFFFFFF"
-         "CEFFFFFF"
-         "32000000"
-         "CEFFFFFF" // offsets 24 to 39
-             + std::string(48, '0')},
+         "3200000032000000CEFFFFFF32000000"
+         "CEFFFFFFCEFFFFFF32000000CEFFFFFF" +
+             std::string(48, '0')},
         {[](HistoryRecords& h) { h.appendSentFrame(statusRequest(7)); },
          std::string(118, '0') + "0700000000"},
         {[](HistoryRecords& h) { h.appendSentFrame(CommandFrame{}); }, std::string(128, '0')},

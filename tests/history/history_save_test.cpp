@@ -284,8 +284,12 @@ void HistorySaveTest::commandReportsWhatHappened() {
         model, "V0.5B", [&] { return std::optional<QString>(path); }, [] { return kNow; });
     const QString shown = command.run();
     const QString expected = status.replace("%path", QDir::toNativeSeparators(path));
-    QVERIFY2(shown.startsWith(expected), qPrintable(shown));
-    QCOMPARE(shown.size() > expected.size(), expected.startsWith("Could not"));
+    if (expected.startsWith("Could not")) {
+        // The reason comes from the file system; only its presence is fixed.
+        QVERIFY2(shown.startsWith(expected) && shown.size() > expected.size(), qPrintable(shown));
+    } else {
+        QCOMPARE(shown, expected);
+    }
     QCOMPARE(command.strFileName(), path);
 }
 
