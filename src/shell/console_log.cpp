@@ -1,0 +1,29 @@
+#include "console_log.h"
+
+#include "history_model.h"
+#include "serial_connection.h"
+
+void ConsoleLog::clearDatasets() {
+    datasets_.clear();
+    floatModel_().clear();
+}
+
+void ConsoleLog::appendSentFrame(const CommandFrame& frame) {
+    datasets_.appendSentFrame(frame);
+    history_.appendSentFrame(frame);
+    floatModel_().appendSentFrame(frame);
+}
+
+void ConsoleLog::appendReferenceRun(std::string_view line) {
+    datasets_.appendText(line);
+    history_.appendText(line);
+    floatModel_().appendText(line);
+}
+
+bool SerialLink::isOpen() const {
+    return connection_.isOpen();
+}
+
+void SerialLink::writeBlock(const std::uint8_t* data, std::size_t size) {
+    connection_.output(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+}

@@ -1,0 +1,35 @@
+// The console's look: mid grey window, cyan captions, dark grey frames, the
+// dataset list dark grey with cyan text, marked boxes when input is refused.
+
+#include "main_frm.h"
+
+#include <QFont>
+#include <QListView>
+
+void Main_frm::applyConsoleStyle() {
+    QFont controlFont("MS Sans Serif");
+    controlFont.setPointSizeF(8.25);
+    controlFont.setStyleHint(QFont::SansSerif);
+    form_->setFont(controlFont);
+
+    form_->setStyleSheet(R"(
+QWidget#form { background: rgb(128, 128, 128); }
+QLabel { color: rgb(0, 255, 255); }
+QLabel#Label4 { background: black; color: black; }
+QRadioButton, QCheckBox { color: rgb(0, 255, 255); }
+QGroupBox {
+    background: rgb(64, 64, 64);
+    color: rgb(0, 255, 255);
+    border: 1px solid rgb(192, 192, 192);
+    margin-top: 8px;
+}
+QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; color: rgb(0, 255, 255); }
+QFrame[shape="true"] { border: 1px solid rgb(192, 192, 192); background: transparent; }
+QFrame[picture="true"] { background: rgb(96, 96, 96); }
+QListView[datasets="true"] { background: rgb(64, 64, 64); color: rgb(0, 255, 255); }
+QLineEdit[inputError="true"] { background: rgb(255, 210, 210); border: 2px solid red; }
+)");
+    QFont historyFont("Monospace", 9);
+    historyFont.setStyleHint(QFont::TypeWriter);
+    ui.List1->setFont(historyFont);
+}

@@ -1,0 +1,100 @@
+#include "control_factory.h"
+
+#include "lamp.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace controls {
+namespace {
+
+template <typename W>
+W* place(W* widget, const QString& name, QRect geometry, const QString& tag,
+         const QString& accessibleName) {
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    if (!tag.isEmpty()) {
+        widget->setProperty("Tag", tag);
+    }
+    if (!accessibleName.isEmpty()) {
+        widget->setAccessibleName(accessibleName);
+    }
+    return widget;
+}
+
+} // namespace
+
+QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect geometry,
+              const QString& tag, Qt::Alignment alignment) {
+    auto* w = new QLabel(text, parent);
+    w->setAlignment(alignment);
+    return place(w, name, geometry, tag, text.trimmed());
+}
+
+Lamp* lamp(QWidget* parent, const QString& name, QRect geometry, const QString& accessibleName,
+           const QString& tag) {
+    return place(new Lamp(parent), name, geometry, tag, accessibleName);
+}
+
+QLineEdit* textBox(QWidget* parent, const QString& name, const QString& text, QRect geometry,
+                   const QString& accessibleName) {
+    auto* w = new QLineEdit(text, parent);
+    return place(w, name, geometry, {}, accessibleName);
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, QRect geometry,
+                    const QString& tag, const QString& accessibleName) {
+    auto* w = new QPushButton(caption, parent);
+    w->setAutoDefault(false);
+    return place(w, name, geometry, tag, accessibleName.isEmpty() ? caption : accessibleName);
+}
+
+QRadioButton* option(QWidget* parent, const QString& name, const QString& caption, QRect geometry,
+                     const QString& accessibleName) {
+    auto* w = new QRadioButton(caption, parent);
+    w->setAutoExclusive(false); // exclusivity comes from explicit button groups
+    return place(w, name, geometry, {},
+                 accessibleName.isEmpty() ? caption.trimmed() : accessibleName);
+}
+
+QCheckBox* check(QWidget* parent, const QString& name, const QString& caption, QRect geometry,
+                 const QString& accessibleName) {
+    auto* w = new QCheckBox(caption, parent);
+    return place(w, name, geometry, {}, accessibleName.isEmpty() ? caption : accessibleName);
+}
+
+QGroupBox* frame(QWidget* parent, const QString& name, const QString& caption, QRect geometry) {
+    auto* w = new QGroupBox(caption, parent);
+    return place(w, name, geometry, {}, caption);
+}
+
+QFrame* shape(QWidget* parent, const QString& name, QRect geometry) {
+    auto* w = new QFrame(parent);
+    w->setFrameShape(QFrame::Box);
+    w->setProperty("shape", true);
+    w->setFocusPolicy(Qt::NoFocus);
+    return place(w, name, geometry, {}, {});
+}
+
+QFrame* line(QWidget* parent, const QString& name, QRect geometry) {
+    auto* w = new QFrame(parent);
+    w->setFrameShape(geometry.height() <= 2 ? QFrame::HLine : QFrame::VLine);
+    w->setProperty("shape", true);
+    return place(w, name, geometry, {}, {});
+}
+
+QListView* list(QWidget* parent, const QString& name, QRect geometry, const QString& tag,
+                const QString& accessibleName) {
+    auto* w = new QListView(parent);
+    w->setUniformItemSizes(true);
+    w->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return place(w, name, geometry, tag, accessibleName);
+}
+
+} // namespace controls

@@ -1,0 +1,23 @@
+// History area (bottom): the dataset list, the communication history and its
+// buttons. The history stretches both ways, the dataset list sideways.
+
+#include "control_factory.h"
+#include "main_areas.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+
+using namespace controls;
+
+void BuildHistoryArea(QWidget* form, MainControls& ui) {
+    ui.Label2 = label(form, "Label2", "Communication History:", {8, 350, 200, 18}, "Left");
+    ui.List2 = list(form, "List2", {8, 370, 680, 36}, "Left varWidth fixRight", "Current datasets");
+    ui.List2->setProperty("datasets", true);
+    ui.List1 = list(form, "List1", {8, 410, 680, 121}, "100 Left varWidth varVertical fixRight",
+                    "Communication History");
+    ui.List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui.Com_ClrHis = button(form, "Com_ClrHis", "Clear History", {696, 410, 104, 26}, "Right");
+    ui.Command_Save_His =
+        button(form, "Command_Save_His", "Save History As...", {696, 442, 104, 26}, "Right");
+}

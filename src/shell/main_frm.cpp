@@ -1,0 +1,259 @@
+#include "main_frm.h"
+
+#include "float_window.h"
+#include "history_model.h"
+#include "key_preview.h"
+#include "lamp.h"
+#include "port_set.h"
+#include "save_history_command.h"
+#include "system_tick.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+
+namespace {
+constexpr int kClientWidth = 808;  // 12120 twips
+constexpr int kClientHeight = 539; // 8085 twips
+} // namespace
+
+Main_frm::Main_frm(QWidget* parent)
+    : QMainWindow(parent), history_(new HistoryModel(this)), datasets_(new HistoryModel(this)),
+      tick_(SystemTickCount),
+      log_(*datasets_, *history_, [this]() -> HistoryModel& { return floatWindow().model(); }),
+      link_(MSComm1), channel_(link_, log_) {
+    setObjectName("Main_frm");
+    setWindowTitle("Kelmora");
+
+    form_ = new QWidget(this);
+    form_->setObjectName("form");
+    form_->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(form_);
+    BuildMainControls(form_, ui);
+    ui.List1->setModel(history_);
+    ui.List2->setModel(datasets_);
+    applyConsoleStyle();
+    buildMenus();
+    statusBar()->setObjectName("statusBar");
+    statusBar()->setSizeGripEnabled(true);
+
+    Timer1.setObjectName("Timer1");
+    Timer1.setInterval(500);
+    Statem_timer.setObjectName("Statem_timer");
+    Statem_timer.setInterval(1000);
+
+    keyPreview_ = new KeyPreview(this);
+
+    connectHandlers();
+    Form_Load();
+    pathChooser_ = [this] { return ChooseHistoryPathWithDialog(this); };
+    saveCommand_ = std::make_unique<SaveHistoryCommand>(*history_, versionText_,
+                                                        [this] { return pathChooser_(); });
+
+    // The controls were registered at their design-time places; from now on
+    // the form follows the window.
+    form_->setMinimumSize(0, 0);
+    form_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(kClientWidth,
+           kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+Main_frm::~Main_frm() {
+    // The other windows go with the main window; nothing is asked or sent.
+    delete float_.data();
+    delete portSet_.data();
+}
+
+void Main_frm::Form_Load() {
+    ui.null_step_option->setChecked(true);
+
+    const char* xz[6] = {"50", "-50", "-50", "50", "0", "0"};
+    const char* yc[6] = {"50", "50", "-50", "-50", "0", "0"};
+    for (int row = 0; row < 6; ++row) {
+        ui.x_z[row]->setText(xz[row]);
+        ui.y_c[row]->setText(yc[row]);
+    }
+
+    ui.Option2[0]->setChecked(true);
+    ui.Option3[1]->setChecked(true);
+    ui.Option4[2]->setChecked(true);
+    ui.Option5[3]->setChecked(true);
+
+    versionText_ = "V0.5B";
+
+    layout_.SetLayout(form_);
+    layoutRegistered_ = true;
+
+    Port_Set& dialog = portSettings();
+    ui.Label_Com->setText("Com " + dialog.comText() + " " + dialog.baudText() + ",n,8,1");
+}
+
+void Main_frm::Form_Resize() {
+    if (layoutRegistered_) {
+        layout_.RedrawLayout();
+    }
+}
+
+void Main_frm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+Float& Main_frm::floatWindow() {
+    if (!float_) {
+        float_ = new Float(this);
+    }
+    return *float_;
+}
+
+Port_Set& Main_frm::portSettings() {
+    if (!portSet_) {
+        portSet_ = new Port_Set(this);
+        connect(portSet_, &Port_Set::portTextAccepted, ui.Label_Com, &QLabel::setText);
+        connect(portSet_, &Port_Set::inputRefused, this, &Main_frm::showStatus);
+    }
+    return *portSet_;
+}
+
+void Main_frm::float_on_off_Click() {
+    Float& window = floatWindow();
+    if (window.isVisible()) {
+        window.hide();
+    } else {
+        window.show();
+        window.raise();
+    }
+}
+
+void Main_frm::Beenden_Click() {
+    close();
+}
+
+void Main_frm::Form_Unload() {
+    // Unload every other window, hidden ones included; the port is released
+    // together with the serial connection object.
+    if (float_) {
+        float_->close();
+        delete float_.data();
+    }
+    if (portSet_) {
+        portSet_->hide();
+        delete portSet_.data();
+    }
+}
+
+void Main_frm::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+QString Main_frm::statusMessage() const {
+    return statusBar()->currentMessage();
+}
+
+void Main_frm::showStatus(const QString& text) {
+    statusBar()->showMessage(text);
+}
+
+void Main_frm::buildMenus() {
+    QMenu* Ablage = menuBar()->addMenu("File");
+    Ablage->setObjectName("Ablage");
+    Speichern = Ablage->addAction("Save History...");
+    Speichern->setObjectName("Speichern");
+    Speichern->setShortcut(QKeySequence("Ctrl+S"));
+    Print = Ablage->addAction("Print History...");
+    Print->setObjectName("Print");
+    Ablage->addSeparator()->setObjectName("kein");
+    Beenden = Ablage->addAction("Quit");
+    Beenden->setObjectName("Beenden");
+    Beenden->setShortcut(QKeySequence("Ctrl+Q"));
+
+    QMenu* Bearbeiten = menuBar()->addMenu("Edit");
+    Bearbeiten->setObjectName("Bearbeiten");
+    Copy = Bearbeiten->addAction("Copy");
+    Copy->setObjectName("Copy");
+    Copy->setShortcut(QKeySequence("Ctrl+C"));
+    Bearbeiten->addSeparator()->setObjectName("test");
+    opt = Bearbeiten->addAction("Com Settings");
+    opt->setObjectName("opt");
+
+    QMenu* Anischt = menuBar()->addMenu("View");
+    Anischt->setObjectName("Anischt");
+    float_on_off = Anischt->addAction("Toggle Floating Window");
+    float_on_off->setObjectName("float_on_off");
+    float_on_off->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+void Main_frm::connectHandlers() {
+    connect(ui.Command1, &QPushButton::clicked, this, &Main_frm::Command1_Click);
+    connect(ui.Command2, &QPushButton::clicked, this, &Main_frm::Command2_Click);
+    connect(ui.Com_Com_Set, &QPushButton::clicked, this, &Main_frm::Com_Com_Set_Click);
+    connect(&Timer1, &QTimer::timeout, this, &Main_frm::Timer1_Timer);
+    connect(&MSComm1, &SerialConnection::onComm, this, &Main_frm::MSComm1_OnComm);
+    connect(&MSComm1, &SerialConnection::portLost, this, &Main_frm::portLost);
+
+    connect(ui.com_move_xy, &QPushButton::clicked, this, &Main_frm::com_move_xy_Click);
+    connect(ui.com_move_zc, &QPushButton::clicked, this, &Main_frm::com_move_zc_Click);
+    connect(ui.Command3, &QPushButton::clicked, this, &Main_frm::Command3_Click);
+    connect(ui.Nullpunkt_setzen, &QPushButton::clicked, this, &Main_frm::Nullpunkt_setzen_Click);
+    connect(ui.Zusatzsignale_schalten, &QPushButton::clicked, this,
+            &Main_frm::Zusatzsignale_schalten_Click);
+    connect(ui.Modechange, &QPushButton::clicked, this, &Main_frm::Modechange_Click);
+    connect(ui.Com_Refresh, &QPushButton::clicked, this, &Main_frm::Com_Refresh_Click);
+    connect(&Statem_timer, &QTimer::timeout, this, &Main_frm::Statem_timer_Timer);
+    connect(ui.check_autorefresh, &QCheckBox::clicked, this, &Main_frm::check_autorefresh_Click);
+
+    connect(ui.Com_ClrHis, &QPushButton::clicked, this, &Main_frm::Com_ClrHis_Click);
+    connect(ui.Command_Save_His, &QPushButton::clicked, this, &Main_frm::Speichern_Click);
+    connect(Speichern, &QAction::triggered, this, &Main_frm::Speichern_Click);
+    connect(Print, &QAction::triggered, this, &Main_frm::Print_Click);
+    connect(Copy, &QAction::triggered, this, &Main_frm::Copy_Click);
+    connect(opt, &QAction::triggered, this, &Main_frm::opt_Click);
+    connect(float_on_off, &QAction::triggered, this, &Main_frm::float_on_off_Click);
+    connect(Beenden, &QAction::triggered, this, &Main_frm::Beenden_Click);
+
+    // Double clicks on a label and on the dataset list's empty area alike.
+    ui.Label_Com->installEventFilter(this);
+    ui.List2->viewport()->installEventFilter(this);
+
+    // Editing a box clears the mark a refused command left on it.
+    for (QLineEdit* box : form_->findChildren<QLineEdit*>()) {
+        connect(box, &QLineEdit::textEdited, box, [box] {
+            if (box->property("inputError").toBool()) {
+                box->setProperty("inputError", false);
+                box->setToolTip({});
+                box->style()->unpolish(box);
+                box->style()->polish(box);
+            }
+        });
+    }
+}
+
+bool Main_frm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == ui.Label_Com) {
+            Label_Com_DblClick();
+            return true;
+        }
+        if (watched == ui.List2->viewport()) {
+            List2_DblClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,144 @@
+#pragma once
+// The console's main window: it composes the areas, owns the serial
+// connection, the timers, the lists and the other windows, and routes every
+// event to its handler. The handlers live in files by subject
+// (main_frm_port.cpp, main_frm_receive.cpp, main_frm_commands.cpp, ...).
+
+#include "clsLayout.h"
+#include "console_log.h"
+#include "float_window.h"
+#include "main_controls.h"
+#include "port_set.h"
+#include "serial_connection.h"
+
+#include <command_frames.h>
+#include <frames/command_channel.h>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+class HistoryModel;
+class KeyPreview;
+class QAction;
+class QMenu;
+class SaveHistoryCommand;
+struct InputError;
+
+class Main_frm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Main_frm(QWidget* parent = nullptr);
+    ~Main_frm() override;
+
+    MainControls ui;
+    SerialConnection MSComm1;
+    QTimer Timer1;
+    QTimer Statem_timer;
+
+    QAction* Speichern = nullptr;
+    QAction* Print = nullptr;
+    QAction* Beenden = nullptr;
+    QAction* Copy = nullptr;
+    QAction* opt = nullptr;
+    QAction* float_on_off = nullptr;
+
+    // The floating window and the port settings dialog exist at most once;
+    // these create them, hidden, on first use.
+    Float& floatWindow();
+    Float* existingFloatWindow() const { return float_; }
+    Port_Set& portSettings();
+    Port_Set* existingPortSettings() const { return portSet_; }
+
+    HistoryModel& history() { return *history_; }
+    HistoryModel& datasets() { return *datasets_; }
+    CommandChannel& channel() { return channel_; }
+    const QString& versionText() const { return versionText_; }
+    QString statusMessage() const;
+
+    // Milliseconds since the system started, as a signed 32-bit count;
+    // replaceable so the timing of blocks can be tested.
+    void setTickSource(std::function<std::int32_t()> tick) { tick_ = std::move(tick); }
+    // The save dialog's answer: a path, or nothing when cancelled.
+    void setHistoryPathChooser(std::function<std::optional<QString>()> chooser) {
+        pathChooser_ = std::move(chooser);
+    }
+    const SaveHistoryCommand& saveCommand() const { return *saveCommand_; }
+
+    void display_input(std::string_view block);
+    std::uint8_t GetRampenbits() const;
+    void Form_KeyPress(std::int16_t KeyAscii);
+
+public slots:
+    void Command1_Click();
+    void Command2_Click();
+    void Com_Com_Set_Click();
+    void opt_Click();
+    void Label_Com_DblClick();
+    void Timer1_Timer();
+    void MSComm1_OnComm();
+
+    void com_move_xy_Click();
+    void com_move_zc_Click();
+    void Command3_Click();
+    void Nullpunkt_setzen_Click();
+    void Zusatzsignale_schalten_Click();
+    void Modechange_Click();
+    void Com_Refresh_Click();
+    void Statem_timer_Timer();
+    void check_autorefresh_Click();
+
+    void Com_ClrHis_Click();
+    void List2_DblClick();
+    void Speichern_Click();
+    void Print_Click();
+    void Copy_Click();
+
+    void float_on_off_Click();
+    void Beenden_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void buildMenus();
+    void connectHandlers();
+    void applyConsoleStyle();
+
+    void sendMove(AxisPair pair);
+    void reportInputError(const InputError& error);
+    void clearInputMarks();
+    void showStatus(const QString& text);
+    void enterClosedState();
+    void enterOpenState();
+    void portLost(const QString& reason);
+    char decimalSeparator() const;
+
+    QWidget* form_ = nullptr;
+    HistoryModel* history_ = nullptr;
+    HistoryModel* datasets_ = nullptr;
+    QPointer<Float> float_;
+    QPointer<Port_Set> portSet_;
+    clsLayout layout_;
+    bool layoutRegistered_ = false;
+    QString versionText_;
+    std::int32_t previousReceiveTick_ = 0;
+    std::function<std::int32_t()> tick_;
+    ConsoleLog log_;
+    SerialLink link_;
+    CommandChannel channel_;
+    std::function<std::optional<QString>()> pathChooser_;
+    std::unique_ptr<SaveHistoryCommand> saveCommand_;
+    KeyPreview* keyPreview_ = nullptr;
+};
