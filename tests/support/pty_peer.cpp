@@ -69,8 +69,8 @@ QByteArray PtyPeer::read(int count, int timeoutMs) {
     timer.start();
     while (result.size() < count && timer.elapsed() < timeoutMs && master_ >= 0) {
         char buffer[4096];
-        const ssize_t n = ::read(master_, buffer, size_t(std::min<int>(count - int(result.size()),
-                                                                       int(sizeof buffer))));
+        const ssize_t n = ::read(
+            master_, buffer, size_t(std::min<int>(count - int(result.size()), int(sizeof buffer))));
         if (n > 0) {
             result.append(buffer, int(n));
             continue;
