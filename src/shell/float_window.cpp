@@ -1,5 +1,6 @@
 #include "float_window.h"
 
+#include "follow_newest.h"
 #include "history_model.h"
 
 #include <QListView>
@@ -21,6 +22,7 @@ Float::Float(QWidget* owner)
     List1->setUniformItemSizes(true);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setModel(model_);
+    FollowNewest::install(List1);
     List1->setGeometry(0, 0, 553, 26);
     List1->setProperty("Tag", QStringLiteral("varWidth varVertical Top Bottom Left Right"));
     List1->setFont(QFont("Arial", 9));

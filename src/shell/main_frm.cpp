@@ -1,6 +1,7 @@
 #include "main_frm.h"
 
 #include "float_window.h"
+#include "follow_newest.h"
 #include "history_model.h"
 #include "key_preview.h"
 #include "lamp.h"
@@ -42,6 +43,8 @@ Main_frm::Main_frm(QWidget* parent)
     BuildMainControls(form_, ui);
     ui.List1->setModel(history_);
     ui.List2->setModel(datasets_);
+    FollowNewest::install(ui.List1);
+    FollowNewest::install(ui.List2);
     applyConsoleStyle();
     buildMenus();
     statusBar()->setObjectName("statusBar");

@@ -1,0 +1,23 @@
+#pragma once
+// Keeps a list showing its newest line while the operator is at the bottom,
+// and leaves it where it is while the operator has scrolled up to read.
+
+#include <QObject>
+
+class QListView;
+
+class FollowNewest : public QObject {
+    Q_OBJECT
+public:
+    // Watches `view` and its model (set the model first); owned by the view.
+    static FollowNewest* install(QListView* view);
+
+private:
+    explicit FollowNewest(QListView* view);
+    void beforeInsert();
+    void afterInsert();
+
+    QListView* view_;
+    bool follow_ = true;
+    bool scrollPending_ = false;
+};
