@@ -12,10 +12,11 @@ packages=(
   fonts-dejavu-core
   poppler-utils
 )
-# Extra groups asked for by the caller: "screenshot" (Xvfb), "fuzz" (clang).
+# Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick),
+# "fuzz" (clang).
 for extra in "$@"; do
   case "$extra" in
-    screenshot) packages+=(xvfb xauth x11-apps imagemagick) ;;
+    screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
