@@ -33,15 +33,15 @@ void BuildStatusPanelArea(QWidget* form, MainControls& ui) {
     };
     int top = 34;
     for (const ValueRow& row : rows) {
-        *row.caption = label(form, row.captionName, row.captionText, {266, top, 90, 18}, "Left");
-        *row.value = label(form, row.valueName, "- - -", {358, top, 84, 18}, "Left");
+        *row.caption = label(form, row.captionName, row.captionText, {266, top, 88, 18}, "Left");
+        *row.value = label(form, row.valueName, "- - -", {356, top, 82, 18}, "Left");
         (*row.value)->setAccessibleName(QString(row.captionText).chopped(1));
         top += 20;
     }
 
-    ui.Line[0] = line(form, "Line1", {444, 30, 1, 140});
-    ui.Line[1] = line(form, "Line2", {520, 30, 1, 100});
-    ui.Line[2] = line(form, "Line3", {444, 130, 144, 1});
+    ui.Line[0] = line(form, "Line1", {440, 30, 1, 140});
+    ui.Line[1] = line(form, "Line2", {525, 30, 1, 100});
+    ui.Line[2] = line(form, "Line3", {440, 130, 148, 1});
     ui.Line[3] = line(form, "Line4", {262, 174, 324, 1});
 
     struct LampRow {
@@ -60,8 +60,8 @@ void BuildStatusPanelArea(QWidget* form, MainControls& ui) {
     };
     top = 34;
     for (const LampRow& row : switchLamps) {
-        *row.lampWidget = lamp(form, row.lampName, {450, top + 2, 12, 12}, row.captionText);
-        *row.caption = label(form, row.captionName, row.captionText, {466, top, 54, 16}, "Left");
+        *row.lampWidget = lamp(form, row.lampName, {444, top + 2, 12, 12}, row.captionText);
+        *row.caption = label(form, row.captionName, row.captionText, {459, top, 64, 16}, "Left");
         top += 19;
     }
     const LampRow signalLamps[] = {
@@ -72,18 +72,18 @@ void BuildStatusPanelArea(QWidget* form, MainControls& ui) {
     };
     top = 34;
     for (const LampRow& row : signalLamps) {
-        *row.lampWidget = lamp(form, row.lampName, {526, top + 2, 12, 12}, row.captionText);
-        *row.caption = label(form, row.captionName, row.captionText, {542, top, 46, 16}, "Left");
+        *row.lampWidget = lamp(form, row.lampName, {529, top + 2, 12, 12}, row.captionText);
+        *row.caption = label(form, row.captionName, row.captionText, {543, top, 46, 16}, "Left");
         top += 19;
     }
 
-    ui.label_füllstand = label(form, "label_füllstand", "Pufferfüllstand:", {450, 134, 130, 16});
+    ui.label_füllstand = label(form, "label_füllstand", "Pufferfüllstand:", {444, 134, 136, 16});
     ui.Pufferfüllstand = new QProgressBar(form);
     ui.Pufferfüllstand->setObjectName("Pufferfüllstand");
     ui.Pufferfüllstand->setRange(0, 100);
     ui.Pufferfüllstand->setValue(0);
     ui.Pufferfüllstand->setTextVisible(false);
-    ui.Pufferfüllstand->setGeometry(450, 152, 92, 16);
+    ui.Pufferfüllstand->setGeometry(444, 152, 96, 16);
     ui.Pufferfüllstand->setAccessibleName("Pufferfüllstand");
     ui.label_bufferfill_prozent = label(form, "label_bufferfill_prozent", "0 %", {544, 152, 44, 16},
                                         {}, Qt::AlignRight | Qt::AlignVCenter);
