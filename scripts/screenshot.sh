@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Regenerates docs/console.png: the console connected to the controller
+# simulator after a drive of the start-up square, photographed on a virtual
+# X display (Xvfb), so no desktop and no person is needed.
+#
+#   scripts/screenshot.sh              writes docs/console.png
+#   scripts/screenshot.sh OUT.png      writes OUT.png instead
+#
+# It installs what it needs (scripts/setup.sh screenshot), builds the console
+# and the simulator (in build/, or $KELMORA_BUILD_DIR), starts Xvfb,
+# kelmora-sim and the console, then plays the operator with xdotool: Enter
+# (Open Port, the default button), a click into the history list, "x" (Drive
+# X / Y) and a few clicks on "Refresh Status".
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+out="${1:-$root/docs/console.png}"
+"$root/scripts/setup.sh" screenshot
+build_dir="${KELMORA_BUILD_DIR:-$root/build}"
+# Only the two programs in the picture.
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE="${KELMORA_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake --build "$build_dir" --target kelmora kelmora-sim --parallel "$(nproc)"
+console="$build_dir/src/shell/kelmora"
+simulator="$build_dir/tools/simulator/kelmora-sim"
+
+# The console's client area (its central widget) is 808 x 539 pixels at its
+# design size; the menu bar sits above it. Points inside it, in pixels:
+client_height=539
+history_list=(348 470)   # middle of the history list (List1)
+refresh_button=(326 192) # middle of "Refresh Status" (Com_Refresh)
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display number itself and writes it once it is ready to
+# take clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+display=""
+for _ in $(seq 1 100); do
+  display="$(head -n 1 "$work/display" 2>/dev/null || true)"
+  [[ -n "$display" ]] && break
+  sleep 0.05
+done
+[[ -n "$display" ]] || {
+  cat "$work/xvfb.log" >&2
+  echo "screenshot.sh: Xvfb did not start" >&2
+  exit 1
+}
+export DISPLAY=":$display"
+
+# --hex: every frame it receives becomes a line after the device name, so the
+# script can tell that the clicks arrived.
+"$simulator" --hex >"$work/sim.out" &
+pids+=($!)
+device=""
+for _ in $(seq 1 100); do
+  device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
+  [[ -n "$device" ]] && break
+  sleep 0.05
+done
+[[ -n "$device" ]] || { echo "screenshot.sh: the controller simulator did not start" >&2; exit 1; }
+
+# A fixed style and font scale, so the picture does not depend on the desktop
+# settings of whoever runs this.
+QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 QT_STYLE_OVERRIDE=Fusion \
+  "$console" --port "$device" >"$work/console.log" 2>&1 &
+pids+=($!)
+
+window=""
+for _ in $(seq 1 100); do
+  window="$(xdotool search --onlyvisible --name '^Kelmora$' 2>/dev/null | head -n 1 || true)"
+  [[ -n "$window" ]] && break
+  sleep 0.1
+done
+[[ -n "$window" ]] || {
+  cat "$work/console.log" >&2
+  echo "screenshot.sh: the console window did not appear" >&2
+  exit 1
+}
+sleep 0.5 # first paint
+
+# Without a window manager the window takes the keyboard focus only when told.
+xdotool windowfocus --sync "$window"
+# The client area starts below the menu bar. The window is taller than the
+# client area by the menu bar and the status bar, two bars of about the same
+# height; the list and the 24-pixel button absorb the few pixels between them.
+eval "$(xdotool getwindowgeometry --shell "$window")" # sets WIDTH and HEIGHT
+menu_height=$(((HEIGHT - client_height) / 2))
+
+click() { # x y, inside the client area
+  xdotool mousemove --window "$window" "$1" $(($2 + menu_height)) click 1
+  sleep 0.3
+}
+
+xdotool key --clearmodifiers Return # Open Port
+sleep 0.5
+click "${history_list[@]}"          # focus out of the text boxes
+xdotool key --clearmodifiers x      # Drive X / Y
+sleep 0.5
+for _ in 1 2 3; do
+  click "${refresh_button[@]}"
+  sleep 0.3
+done
+sleep 0.3
+
+# The drive and at least one status request after it must have reached the
+# simulator, or the picture would show something else.
+frames="$(tail -n +2 "$work/sim.out")"
+if ! grep -q '^0211' <<<"$frames" || ! sed -n '/^0211/,$p' <<<"$frames" | grep -q '^0000'; then
+  echo "screenshot.sh: the console did not send the drive and the status requests:" >&2
+  echo "$frames" >&2
+  exit 1
+fi
+
+mkdir -p "$(dirname "$out")"
+import -window "$window" "$out"
+echo "Wrote $out (console on $device, window ${WIDTH}x${HEIGHT})"
