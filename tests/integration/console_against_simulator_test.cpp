@@ -11,11 +11,13 @@
 #include "simulator_process.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -125,6 +127,7 @@ class ConsoleAgainstSimulatorTest : public QObject {
     Q_OBJECT
 private slots:
     void openAndRefreshShowTheControllersState();
+    void openThroughTheSimulatorsFixedLink();
     void squareMoveShowsTheAxesMovingToTheLastPoint_data();
     void squareMoveShowsTheAxesMovingToTheLastPoint();
     void millimetreMoveUsesTheStepsPerMillimetreFactor_data();
@@ -170,6 +173,25 @@ void ConsoleAgainstSimulatorTest::openAndRefreshShowTheControllersState() {
     // The controller counts every frame it receives.
     QVERIFY(c.refresh());
     QCOMPARE(c.window.ui.Label_framectr->text(), QString("2"));
+}
+
+void ConsoleAgainstSimulatorTest::openThroughTheSimulatorsFixedLink() {
+    // Operators point the console at a fixed name (--link) rather than at the
+    // pseudo-terminal's number, which changes from run to run.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString link = folder.filePath("kelmora-tty");
+    SimulatorProcess simulator({"--link", link});
+    QVERIFY2(simulator.isReady(), qPrintable(simulator.problem()));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), simulator.devicePath());
+
+    Main_frm window;
+    window.portSettings().setComText(link);
+    window.Command1_Click();
+    QVERIFY2(window.MSComm1.isOpen(), qPrintable(window.statusMessage()));
+    window.Com_Refresh_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.history().count(), 2, kAnswerTimeoutMs);
+    QCOMPARE(window.ui.Label_framectr->text(), QString("1"));
 }
 
 void ConsoleAgainstSimulatorTest::squareMoveShowsTheAxesMovingToTheLastPoint_data() {
