@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, ASan + UBSan) into build-fuzz/ and runs
+# each for a bounded number of inputs, then prints the inputs executed per
+# target. Not part of the test command.
+#
+#   scripts/fuzz.sh                 # every target, KELMORA_FUZZ_RUNS inputs each
+#   scripts/fuzz.sh fuzz_hex_text   # one target
+#
+# KELMORA_FUZZ_RUNS    inputs per target (default 2500000)
+# KELMORA_FUZZ_SECONDS wall-clock cap per target (default 900)
+# KELMORA_FUZZ_JOBS    parallel workers per target (default: nproc); the
+#                      runs are split between them
+# Working corpora and crash files live in build-fuzz/ (not in git); the small
+# seed sets in fuzz/seeds/ start them. A crash stops the script with the
+# input saved as build-fuzz/crashes/<target>/crash-*.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_dir="${KELMORA_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+runs="${KELMORA_FUZZ_RUNS:-2500000}"
+seconds="${KELMORA_FUZZ_SECONDS:-900}"
+jobs="${KELMORA_FUZZ_JOBS:-$(nproc)}"
+
+"$root/scripts/setup.sh" fuzz
+
+all_targets=(fuzz_status_block fuzz_number_text fuzz_hex_text fuzz_history_file)
+targets=("$@")
+if ((${#targets[@]} == 0)); then targets=("${all_targets[@]}"); fi
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKELMORA_FUZZ=ON >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}"
+
+declare -A executed
+total=0
+for target in "${targets[@]}"; do
+  corpus="$build_dir/corpus/$target"
+  crashes="$build_dir/crashes/$target"
+  logs="$build_dir/fuzz-logs/$target"
+  mkdir -p "$corpus" "$crashes" "$logs"
+  rm -f "$logs"/*.log
+  seeds=()
+  if [[ -d "$root/fuzz/seeds/$target" ]]; then seeds=("$root/fuzz/seeds/$target"); fi
+  per_job=$(((runs + jobs - 1) / jobs))
+  echo "== $target: $jobs x $per_job inputs (at most ${seconds}s)"
+  pids=()
+  for ((j = 0; j < jobs; ++j)); do
+    # Each worker merges what it finds into the shared corpus folder.
+    (cd "$logs" && "$build_dir/fuzz/$target" -runs="$per_job" -max_total_time="$seconds" \
+      -max_len=4096 -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+      -artifact_prefix="$crashes/" -seed=$((j + 1)) "$corpus" "${seeds[@]}" \
+      >"$logs/worker-$j.log" 2>&1) &
+    pids+=($!)
+  done
+  failed=0
+  for pid in "${pids[@]}"; do
+    wait "$pid" || failed=1
+  done
+  count=0
+  for log in "$logs"/worker-*.log; do
+    n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    count=$((count + ${n:-0}))
+  done
+  executed[$target]=$count
+  total=$((total + count))
+  if ((failed)); then
+    echo "$target FAILED after $count inputs; see $logs and $crashes" >&2
+    grep -h -A15 "ERROR\|invariant broken" "$logs"/worker-*.log | head -40 >&2 || true
+    exit 1
+  fi
+done
+
+echo "== inputs executed"
+for target in "${targets[@]}"; do
+  printf '%-20s %12d\n' "$target" "${executed[$target]}"
+done
+printf '%-20s %12d\n' "total" "$total"
