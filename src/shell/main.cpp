@@ -1,7 +1,6 @@
 // Kelmora: operator console for a four-axis motion controller.
 
 #include "main_frm.h"
-#include "port_set.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -22,7 +21,7 @@ int main(int argc, char* argv[]) {
 
     Main_frm window;
     if (parser.isSet(portOption)) {
-        window.portSettings().setComText(parser.value(portOption));
+        window.presetPort(parser.value(portOption));
     }
     window.show();
     return app.exec();

@@ -102,8 +102,17 @@ void Main_frm::Form_Load() {
     layout_.SetLayout(form_);
     layoutRegistered_ = true;
 
+    showPortText();
+}
+
+void Main_frm::showPortText() {
     Port_Set& dialog = portSettings();
     ui.Label_Com->setText("Com " + dialog.comText() + " " + dialog.baudText() + ",n,8,1");
+}
+
+void Main_frm::presetPort(const QString& port) {
+    portSettings().setComText(port);
+    showPortText();
 }
 
 void Main_frm::Form_Resize() {

@@ -71,6 +71,10 @@ public:
     }
     const SaveHistoryCommand& saveCommand() const { return *saveCommand_; }
 
+    // Presets the Com Port box as if typed before start-up (the --port
+    // option), with the port text showing it the way start-up does.
+    void presetPort(const QString& port);
+
     void display_input(std::string_view block);
     std::uint8_t GetRampenbits() const;
     void Form_KeyPress(std::int16_t KeyAscii);
@@ -112,6 +116,7 @@ private:
     void Form_Load();
     void Form_Resize();
     void Form_Unload();
+    void showPortText();
     void buildMenus();
     void connectHandlers();
     void applyConsoleStyle();

@@ -120,6 +120,12 @@ void StartupTest::portStripAndDialog() {
     // The dialog exists, hidden, from start-up on.
     QVERIFY(w.existingPortSettings() != nullptr);
     QVERIFY(!w.existingPortSettings()->isVisible());
+
+    // A port preset on the command line shows the way start-up shows a port.
+    w.presetPort("/dev/ttyUSB0");
+    QCOMPARE(w.existingPortSettings()->comText(), QString("/dev/ttyUSB0"));
+    QCOMPARE(w.ui.Label_Com->text(), QString("Com /dev/ttyUSB0 115200,n,8,1"));
+    QVERIFY(w.ui.Label_Com->sizeHint().width() <= w.ui.Label_Com->width());
 }
 
 void StartupTest::statusPanelBeforeFirstFrame() {
