@@ -70,6 +70,7 @@ int main(int argc, char* argv[]) {
     int status = 0;
     {
         Main_frm window;
+        window.show(); // the views follow the history and repaint, as for an operator
         window.portSettings().setComText(parser.value(portOption));
         window.Command1_Click();
         if (!window.MSComm1.isOpen()) {
