@@ -11,7 +11,7 @@
 //   end_to_end  from writing the block to the pty until the console has
 //               logged it, so the pty and the event loop are included.
 //
-//   receive_bench [blocks]     (default 200000)
+//   receive_bench [blocks [warm-up blocks]]     (default 200000, 2000)
 // Prints "receive.name=value" lines.
 
 #include "bench_figures.h"
@@ -30,7 +30,7 @@
 namespace {
 
 constexpr std::size_t kDefaultBlocks = 200'000;
-constexpr std::size_t kWarmUpBlocks = 2'000;
+constexpr std::size_t kDefaultWarmUpBlocks = 2'000;
 constexpr double kTargetBlocksPerSecond = 50'000.0;
 
 void figure(const char* name, double value) {
@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const std::size_t blocks = argc > 1 ? std::stoul(argv[1]) : kDefaultBlocks;
+    const std::size_t warmUpBlocks = argc > 2 ? std::stoul(argv[2]) : kDefaultWarmUpBlocks;
 
     PtyPeer peer;
     Main_frm window;
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
     QObject::disconnect(&window.MSComm1, &SerialConnection::onComm, &window,
                         &Main_frm::MSComm1_OnComm);
     std::vector<double> handlerMicros;
-    handlerMicros.reserve(kWarmUpBlocks + blocks);
+    handlerMicros.reserve(warmUpBlocks + blocks);
     QObject::connect(&window.MSComm1, &SerialConnection::onComm, &window, [&] {
         const bench::Clock::time_point start = bench::Clock::now();
         window.MSComm1_OnComm();
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
         return true;
     };
 
-    if (!pass(kWarmUpBlocks, 0)) {
+    if (!pass(warmUpBlocks, 0)) {
         std::fprintf(stderr, "receive_bench: writing to the pty failed\n");
         return 1;
     }
@@ -91,7 +92,7 @@ int main(int argc, char** argv) {
     window.Com_ClrHis_Click();
 
     const bench::Clock::time_point start = bench::Clock::now();
-    if (!pass(blocks, kWarmUpBlocks)) {
+    if (!pass(blocks, std::uint32_t(warmUpBlocks))) {
         std::fprintf(stderr, "receive_bench: writing to the pty failed\n");
         return 1;
     }
