@@ -1,0 +1,367 @@
+#include "history_view.h"
+
+#include <QCursor>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Rows far outside the viewport are placed no further than this from it, so
+// rect arithmetic stays within int whatever the number of rows.
+constexpr qint64 kFarAway = qint64(1) << 28;
+
+int bounded(qint64 value) {
+    return int(std::clamp(value, -kFarAway, kFarAway));
+}
+
+qint64 floorDivide(qint64 value, qint64 divisor) {
+    const qint64 quotient = value / divisor;
+    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+} // namespace
+
+HistoryView::HistoryView(QWidget* parent) : QListView(parent) {
+    setUniformItemSizes(true);
+    setHorizontalScrollMode(ScrollPerPixel);
+}
+
+int HistoryView::rowCount() const {
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+QModelIndex HistoryView::rowIndex(int row) const {
+    return model()->index(row, modelColumn(), rootIndex());
+}
+
+int HistoryView::rowHeight() const {
+    if (rowHeight_ > 0) {
+        return rowHeight_;
+    }
+    if (rowCount() == 0) {
+        return std::max(1, fontMetrics().height()); // nothing to place yet
+    }
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex first = rowIndex(0);
+    rowHeight_ = std::max(1, itemDelegateForIndex(first)->sizeHint(option, first).height());
+    return rowHeight_;
+}
+
+int HistoryView::rowsPerPage() const {
+    return std::max(1, viewport()->height() / rowHeight());
+}
+
+int HistoryView::horizontalOffset() const {
+    return horizontalScrollBar()->value();
+}
+
+int HistoryView::verticalOffset() const {
+    const qint64 value = verticalScrollBar()->value();
+    if (verticalScrollMode() == ScrollPerItem) {
+        return int(std::min<qint64>(value * rowHeight(), INT_MAX));
+    }
+    return int(value);
+}
+
+qint64 HistoryView::rowAtY(int y) const {
+    return floorDivide(qint64(verticalOffset()) + y, rowHeight());
+}
+
+int HistoryView::rowTop(qint64 row) const {
+    return bounded(row * rowHeight() - verticalOffset());
+}
+
+QRect HistoryView::visualRect(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != model() || index.parent() != rootIndex() ||
+        index.column() != modelColumn()) {
+        return {};
+    }
+    const int width = std::max(contentWidth_, viewport()->width());
+    return QRect(-horizontalOffset(), rowTop(index.row()), width, rowHeight());
+}
+
+QModelIndex HistoryView::indexAt(const QPoint& point) const {
+    const qint64 row = rowAtY(point.y());
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    const int x = point.x() + horizontalOffset();
+    if (x < 0 || x >= std::max(contentWidth_, viewport()->width())) {
+        return {};
+    }
+    return rowIndex(int(row));
+}
+
+void HistoryView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!index.isValid() || index.parent() != rootIndex()) {
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    if (verticalScrollMode() == ScrollPerItem) {
+        const int row = index.row();
+        const int page = rowsPerPage();
+        int first = bar->value();
+        switch (hint) {
+        case PositionAtTop:
+            first = row;
+            break;
+        case PositionAtBottom:
+            first = row - page + 1;
+            break;
+        case PositionAtCenter:
+            first = row - page / 2;
+            break;
+        case EnsureVisible:
+            if (row < first) {
+                first = row;
+            } else if (row >= first + page) {
+                first = row - page + 1;
+            }
+            break;
+        }
+        bar->setValue(first);
+        return;
+    }
+    const qint64 height = rowHeight();
+    const qint64 top = qint64(index.row()) * height;
+    const qint64 area = viewport()->height();
+    qint64 value = bar->value();
+    switch (hint) {
+    case PositionAtTop:
+        value = top;
+        break;
+    case PositionAtBottom:
+        value = top + height - area;
+        break;
+    case PositionAtCenter:
+        value = top + height / 2 - area / 2;
+        break;
+    case EnsureVisible:
+        if (top < value) {
+            value = top;
+        } else if (top + height > value + area) {
+            value = top + height - area;
+        }
+        break;
+    }
+    bar->setValue(int(std::clamp<qint64>(value, 0, INT_MAX)));
+}
+
+void HistoryView::doItemsLayout() {
+    // Rows all alike need no layout; QListView's would place every row.
+    QAbstractItemView::doItemsLayout();
+}
+
+void HistoryView::reset() {
+    QListView::reset();
+    contentWidth_ = 0;
+    widestText_ = -1;
+}
+
+void HistoryView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    QAbstractItemView::rowsInserted(parent, start, end);
+    if (parent != rootIndex()) {
+        return;
+    }
+    updateGeometries();
+    // The new rows, and any that moved down to make room for them.
+    const int top = rowTop(start);
+    if (top < viewport()->height()) {
+        viewport()->update(QRect(0, std::max(0, top), viewport()->width(), viewport()->height()));
+    }
+}
+
+void HistoryView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+    scheduleDelayedItemsLayout(); // scroll bars and rows once the rows are gone
+}
+
+void HistoryView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                              const QList<int>& roles) {
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void HistoryView::updateGeometries() {
+    const int rows = rowCount();
+    const QSize area = viewport()->size();
+    QScrollBar* vertical = verticalScrollBar();
+    if (verticalScrollMode() == ScrollPerItem) {
+        const int page = rowsPerPage();
+        vertical->setSingleStep(1);
+        vertical->setPageStep(page);
+        vertical->setRange(0, std::max(0, rows - page));
+    } else {
+        const qint64 height = rowHeight();
+        vertical->setSingleStep(int(height));
+        vertical->setPageStep(area.height());
+        vertical->setRange(0, int(std::clamp<qint64>(rows * height - area.height(), 0, INT_MAX)));
+    }
+    QScrollBar* horizontal = horizontalScrollBar();
+    horizontal->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+    horizontal->setPageStep(area.width());
+    horizontal->setRange(0, std::max(0, contentWidth_ - area.width()));
+    QAbstractItemView::updateGeometries();
+}
+
+void HistoryView::scrollContentsBy(int dx, int dy) {
+    // The rows already painted move; only the ones that come into view are
+    // painted.
+    const qint64 pixels = verticalScrollMode() == ScrollPerItem ? qint64(dy) * rowHeight() : dy;
+    viewport()->scroll(dx, bounded(pixels));
+}
+
+QModelIndex HistoryView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers) {
+    const int rows = rowCount();
+    if (rows == 0) {
+        return {};
+    }
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || current.parent() != rootIndex()) {
+        return rowIndex(cursorAction == MoveEnd ? rows - 1 : 0);
+    }
+    qint64 row = current.row();
+    switch (cursorAction) {
+    case MoveUp:
+    case MovePrevious:
+        row -= 1;
+        break;
+    case MoveDown:
+    case MoveNext:
+        row += 1;
+        break;
+    case MovePageUp: // as in QListView: the page's other end stays in view
+        row -= std::max(1, rowsPerPage() - 1);
+        break;
+    case MovePageDown:
+        row += std::max(1, rowsPerPage() - 1);
+        break;
+    case MoveHome:
+        row = 0;
+        break;
+    case MoveEnd:
+        row = rows - 1;
+        break;
+    case MoveLeft:
+    case MoveRight:
+        return current; // one column: nothing beside a line
+    }
+    return rowIndex(int(std::clamp<qint64>(row, 0, rows - 1)));
+}
+
+void HistoryView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
+    if (!selectionModel()) {
+        return;
+    }
+    const QRect area = rect.normalized();
+    const int left = -horizontalOffset();
+    const int right = left + std::max(contentWidth_, viewport()->width());
+    const qint64 first = std::max<qint64>(0, rowAtY(area.top()));
+    const qint64 last = std::min<qint64>(rowCount() - 1, rowAtY(area.bottom()));
+    QItemSelection selection;
+    if (first <= last && area.right() >= left && area.left() < right) {
+        selection.select(rowIndex(int(first)), rowIndex(int(last)));
+    }
+    selectionModel()->select(selection, command);
+}
+
+QRegion HistoryView::visualRegionForSelection(const QItemSelection& selection) const {
+    QRegion region;
+    const QRect visible = viewport()->rect();
+    const int width = std::max(contentWidth_, viewport()->width());
+    for (const QItemSelectionRange& range : selection) {
+        if (range.parent() != rootIndex() || range.left() > modelColumn() ||
+            range.right() < modelColumn()) {
+            continue;
+        }
+        const int top = rowTop(range.top());
+        const int bottom = rowTop(qint64(range.bottom()) + 1);
+        region += QRect(-horizontalOffset(), top, width, bottom - top).intersected(visible);
+    }
+    return region;
+}
+
+QSize HistoryView::viewportSizeHint() const {
+    return QSize(contentWidth_, int(std::min<qint64>(qint64(rowCount()) * rowHeight(), INT_MAX)));
+}
+
+bool HistoryView::isIndexHidden(const QModelIndex&) const {
+    return false;
+}
+
+void HistoryView::changeEvent(QEvent* event) {
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        rowHeight_ = 0;
+        contentWidth_ = 0;
+        widestText_ = -1;
+        scheduleDelayedItemsLayout();
+    }
+}
+
+void HistoryView::noteRowWidth(const QModelIndex& index, const QStyleOptionViewItem& option) {
+    // Rows are as wide as the widest line painted so far (lines are measured
+    // by their length first, so a row is measured only when it is longer
+    // than any before): no line is cut short, and the scroll bar reaches it.
+    const int length = int(index.data(Qt::DisplayRole).toString().size());
+    if (length <= widestText_) {
+        return;
+    }
+    widestText_ = length;
+    const int width = itemDelegateForIndex(index)->sizeHint(option, index).width();
+    if (width > contentWidth_) {
+        contentWidth_ = width;
+        // Not from inside the painting: the scroll bar may appear and take
+        // room from the viewport.
+        QTimer::singleShot(0, this, [this] { updateGeometries(); });
+    }
+}
+
+void HistoryView::paintEvent(QPaintEvent* event) {
+    const int rows = rowCount();
+    if (rows == 0) {
+        return; // the viewport's background is all there is
+    }
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QStyle::State state = option.state;
+    const bool enabled = state.testFlag(QStyle::State_Enabled);
+    const QModelIndex current = currentIndex();
+    const bool focus = (hasFocus() || viewport()->hasFocus()) && current.isValid();
+    const QModelIndex hover = viewport()->underMouse()
+                                  ? indexAt(viewport()->mapFromGlobal(QCursor::pos()))
+                                  : QModelIndex();
+    const QItemSelectionModel* selections = selectionModel();
+
+    const QRect area = event->rect();
+    const qint64 first = std::max<qint64>(0, rowAtY(area.top()));
+    const qint64 last = std::min<qint64>(rows - 1, rowAtY(area.bottom()));
+    for (qint64 row = first; row <= last; ++row) {
+        const QModelIndex index = rowIndex(int(row));
+        noteRowWidth(index, option);
+        option.rect = visualRect(index);
+        option.state = state;
+        if (selections && selections->isSelected(index)) {
+            option.state |= QStyle::State_Selected;
+        }
+        if (enabled) {
+            const bool itemEnabled = model()->flags(index).testFlag(Qt::ItemIsEnabled);
+            option.state.setFlag(QStyle::State_Enabled, itemEnabled);
+            option.palette.setCurrentColorGroup(itemEnabled ? QPalette::Normal
+                                                            : QPalette::Disabled);
+        }
+        if (focus && index == current) {
+            option.state |= QStyle::State_HasFocus;
+        }
+        option.state.setFlag(QStyle::State_MouseOver, index == hover);
+        option.features.setFlag(QStyleOptionViewItem::Alternate,
+                                alternatingRowColors() && (row & 1) != 0);
+        itemDelegateForIndex(index)->paint(&painter, option, index);
+    }
+}
