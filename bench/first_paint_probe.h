@@ -17,6 +17,15 @@
 
 namespace bench {
 
+// "startup.<stage>_us=": microseconds from process start to now.
+inline void printStartupStage(const char* stage) {
+    const char* start = std::getenv("KELMORA_BENCH_START_US");
+    const double startMicros = start ? std::strtod(start, nullptr) : 0.0;
+    const double micros = start ? double(monotonicMicros()) - startMicros : -1.0;
+    std::printf("startup.%s_us=%.0f\n", stage, micros);
+    std::fflush(stdout);
+}
+
 class FirstPaintProbe : public QObject {
 public:
     explicit FirstPaintProbe(QWidget* window) : window_(window) {
@@ -31,11 +40,7 @@ protected:
             QMetaObject::invokeMethod(
                 this,
                 [] {
-                    const char* start = std::getenv("KELMORA_BENCH_START_US");
-                    const double startMicros = start ? std::strtod(start, nullptr) : 0.0;
-                    const double shownMicros = double(monotonicMicros()) - startMicros;
-                    std::printf("startup.shown_us=%.0f\n", start ? shownMicros : -1.0);
-                    std::fflush(stdout);
+                    printStartupStage("shown");
                     QCoreApplication::quit();
                 },
                 Qt::QueuedConnection);

@@ -14,15 +14,19 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr double kTargetRatio = 1.5;
 
-// Microseconds the child reports, or a negative number when it failed.
-double startOnce(const QString& program) {
+// The "startup.<key>_us=<value>" figures the child printed, by key; empty
+// when it failed. Every child prints shown_us; the console also the stages
+// before it.
+std::map<std::string, double> startOnce(const QString& program) {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!environment.contains("QT_QPA_PLATFORM")) {
@@ -34,15 +38,22 @@ double startOnce(const QString& program) {
     child.setProcessChannelMode(QProcess::SeparateChannels);
     child.start(program, {});
     if (!child.waitForFinished(30'000) || child.exitCode() != 0) {
-        return -1;
+        return {};
     }
-    const QByteArray output = child.readAllStandardOutput();
-    const QByteArray key = "startup.shown_us=";
-    const int at = output.indexOf(key);
-    if (at < 0) {
-        return -1;
+    std::map<std::string, double> figures;
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        const int equals = line.indexOf('=');
+        if (line.startsWith("startup.") && equals > 0) {
+            const QByteArray key = line.mid(8, equals - 8);
+            if (key.endsWith("_us")) {
+                figures[key.chopped(3).toStdString()] = line.mid(equals + 1).toDouble() / 1000.0;
+            }
+        }
     }
-    return output.mid(at + key.size()).trimmed().toDouble();
+    if (figures.count("shown") == 0) {
+        return {};
+    }
+    return figures;
 }
 
 } // namespace
@@ -60,33 +71,38 @@ int main(int argc, char** argv) {
     startOnce(minimal);
     startOnce(text);
 
-    std::vector<double> consoleMs;
-    std::vector<double> minimalMs;
-    std::vector<double> textMs;
+    // Milliseconds by program and stage.
+    std::map<std::string, std::vector<double>> ms;
     for (int i = 0; i < runs; ++i) {
-        const double c = startOnce(console);
-        const double m = startOnce(minimal);
-        const double t = startOnce(text);
-        if (c < 0 || m < 0 || t < 0) {
-            std::fprintf(stderr, "startup_bench: a start-up program failed\n");
-            return 1;
+        for (const auto& [name, program] : {std::pair<const char*, QString>{"console", console},
+                                            {"minimal_window", minimal},
+                                            {"text_window", text}}) {
+            const std::map<std::string, double> figures = startOnce(program);
+            if (figures.empty()) {
+                std::fprintf(stderr, "startup_bench: %s failed\n", qPrintable(program));
+                return 1;
+            }
+            for (const auto& [stage, value] : figures) {
+                const std::string key = stage == "shown" ? name : std::string(name) + "_" + stage;
+                ms[key].push_back(value);
+            }
         }
-        consoleMs.push_back(c / 1000.0);
-        minimalMs.push_back(m / 1000.0);
-        textMs.push_back(t / 1000.0);
     }
-    const bench::Summary c = bench::summarize(consoleMs);
-    const bench::Summary m = bench::summarize(minimalMs);
-    const bench::Summary t = bench::summarize(textMs);
+    std::map<std::string, bench::Summary> summary;
+    for (auto& [key, values] : ms) {
+        summary[key] = bench::summarize(values);
+    }
+    const double consoleMs = summary["console"].median;
+    const double minimalMs = summary["minimal_window"].median;
+    const double textMs = summary["text_window"].median;
     bench::print("startup", "runs", double(runs));
-    bench::print("startup", "console_ms_median", c.median);
-    bench::print("startup", "console_ms_worst", c.worst);
-    bench::print("startup", "minimal_window_ms_median", m.median);
-    bench::print("startup", "minimal_window_ms_worst", m.worst);
-    bench::print("startup", "text_window_ms_median", t.median);
-    bench::print("startup", "text_window_ratio_to_minimal_window", t.median / m.median);
-    bench::print("startup", "ratio_to_text_window", c.median / t.median);
-    bench::print("startup", "ratio_to_minimal_window", c.median / m.median);
-    bench::print("startup", "ratio_to_target", c.median / m.median / kTargetRatio);
+    for (const auto& [key, s] : summary) {
+        bench::print("startup", (key + "_ms_median").c_str(), s.median);
+    }
+    bench::print("startup", "console_ms_worst", summary["console"].worst);
+    bench::print("startup", "text_window_ratio_to_minimal_window", textMs / minimalMs);
+    bench::print("startup", "ratio_to_text_window", consoleMs / textMs);
+    bench::print("startup", "ratio_to_minimal_window", consoleMs / minimalMs);
+    bench::print("startup", "ratio_to_target", consoleMs / minimalMs / kTargetRatio);
     return 0;
 }

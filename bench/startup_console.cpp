@@ -11,6 +11,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    bench::printStartupStage("application");
     QApplication::setApplicationName("Kelmora");
     QApplication::setApplicationVersion("V0.5B");
 
@@ -27,6 +28,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(portOption)) {
         window.portSettings().setComText(parser.value(portOption));
     }
+    bench::printStartupStage("window_built");
     bench::FirstPaintProbe probe(&window);
     window.show();
     return app.exec();
