@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The README's test command: installs what is missing, builds, checks the
-# formatting and runs every test. Exits non-zero on any failure.
+# formatting and runs every test, then runs them all again built with
+# AddressSanitizer, LeakSanitizer and UBSan (scripts/test-sanitized.sh,
+# build-asan/). Exits non-zero on any failure.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -10,3 +12,4 @@ build_dir="${KELMORA_BUILD_DIR:-$root/build}"
 export QT_QPA_PLATFORM=offscreen
 cd "$build_dir"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+"$root/scripts/test-sanitized.sh"
