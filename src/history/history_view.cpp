@@ -159,9 +159,10 @@ void HistoryView::doItemsLayout() {
 }
 
 void HistoryView::reset() {
+    // The rows keep the width they have grown to: the lines that follow are
+    // of the same kinds, and a dataset list, emptied every other line, would
+    // otherwise lose and regain its scroll bar each time.
     QListView::reset();
-    contentWidth_ = 0;
-    widestText_ = -1;
 }
 
 void HistoryView::rowsInserted(const QModelIndex& parent, int start, int end) {
@@ -169,7 +170,13 @@ void HistoryView::rowsInserted(const QModelIndex& parent, int start, int end) {
     if (parent != rootIndex()) {
         return;
     }
-    updateGeometries();
+    if (!isVisible()) {
+        // A hidden list (the floating window before it is first shown) sets
+        // its scroll bars once, when it is shown, not for every line.
+        scheduleDelayedItemsLayout();
+        return;
+    }
+    updateScrollBars();
     // The new rows, and any that moved down to make room for them.
     const int top = rowTop(start);
     if (top < viewport()->height()) {
@@ -188,6 +195,11 @@ void HistoryView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bot
 }
 
 void HistoryView::updateGeometries() {
+    updateScrollBars();
+    QAbstractItemView::updateGeometries();
+}
+
+void HistoryView::updateScrollBars() {
     const int rows = rowCount();
     const QSize area = viewport()->size();
     QScrollBar* vertical = verticalScrollBar();
@@ -206,7 +218,6 @@ void HistoryView::updateGeometries() {
     horizontal->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
     horizontal->setPageStep(area.width());
     horizontal->setRange(0, std::max(0, contentWidth_ - area.width()));
-    QAbstractItemView::updateGeometries();
 }
 
 void HistoryView::scrollContentsBy(int dx, int dy) {
@@ -292,6 +303,13 @@ QSize HistoryView::viewportSizeHint() const {
 
 bool HistoryView::isIndexHidden(const QModelIndex&) const {
     return false;
+}
+
+void HistoryView::initViewItemOption(QStyleOptionViewItem* option) const {
+    QListView::initViewItemOption(option);
+    // History lines are hex digits and plain Latin-1 text: no script needs
+    // shaping, and shaping was two thirds of the cost of painting a line.
+    option->font.setStyleStrategy(QFont::PreferNoShaping);
 }
 
 void HistoryView::changeEvent(QEvent* event) {

@@ -46,8 +46,12 @@ protected:
     QRegion visualRegionForSelection(const QItemSelection& selection) const override;
     QSize viewportSizeHint() const override;
     bool isIndexHidden(const QModelIndex& index) const override;
+    void initViewItemOption(QStyleOptionViewItem* option) const override;
 
 private:
+    // The scroll bars' ranges and steps for the rows and widths as they are
+    // now; a line added needs no more of updateGeometries() than this.
+    void updateScrollBars();
     int rowCount() const;
     int rowHeight() const;
     // Rows wholly inside the viewport, at least one.
@@ -60,6 +64,6 @@ private:
     void noteRowWidth(const QModelIndex& index, const QStyleOptionViewItem& option);
 
     mutable int rowHeight_ = 0; // 0: measure again
-    int contentWidth_ = 0;      // the widest row painted so far
+    int contentWidth_ = 0;      // the widest row painted so far, kept through clearing
     int widestText_ = -1;       // its length in characters
 };
