@@ -5,7 +5,7 @@
 // would between two clicks, so the lists' deferred painting is counted too.
 // The clock stops when the last byte has arrived at the far end.
 //
-//   send_bench [frames]     (default 100000)
+//   send_bench [frames]     (default 20000)
 // Prints "send.name=value" lines.
 
 #include "bench_figures.h"
@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr std::size_t kDefaultFrames = 100'000;
+constexpr std::size_t kDefaultFrames = 20'000;
 constexpr std::size_t kFrameBytes = 64;
 
 void figure(const char* name, double value) {
