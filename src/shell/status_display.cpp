@@ -7,8 +7,9 @@
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QRegion>
 #include <QTimer>
+
+#include <optional>
 
 namespace {
 void paintLamp(Lamp* lamp, LampColour colour) {
@@ -17,12 +18,14 @@ void paintLamp(Lamp* lamp, LampColour colour) {
 
 // The buffer's bar and percentage are painted at once when a frame changes
 // them, but not more often than every kSpacingMs: a change that comes sooner
-// is set at once (value() and text() tell it) and painted when the spacing is
-// up, together with whatever came meanwhile. At the line's 360 frames a second
-// every frame is still painted as it comes; a controller on a fast link,
-// sending thousands a second, no longer costs a paint of the bar for each
-// (about a tenth of a millisecond), which no screen could show anyway. Qt's
-// own repaint() paces itself the same way on composited windows.
+// is painted when the spacing is up, together with whatever came meanwhile.
+// At the line's 360 frames a second every frame is still painted as it comes;
+// a controller on a fast link, sending thousands a second, no longer costs a
+// paint of the bar for each (about a tenth of a millisecond), which no screen
+// could show anyway. Qt's own repaint() paces itself the same way on
+// composited windows. Meanwhile the percentage's text is the latest; the bar
+// takes the latest value when it is painted, as setting it works out its look
+// again, which alone costs as much as the rest of a frame.
 class FillLevelPainter : public QObject {
     Q_OBJECT
 public:
@@ -32,15 +35,13 @@ public:
     }
 
     void show(int value, const QString& text) {
-        // Updates are held while the values change, so neither the bar's own
-        // repaint in setValue nor setText's update paints anything yet: each
-        // change is painted once, here or when the spacing is up.
-        if (bar_->value() != value) {
-            hold(bar_, barHeld_);
-            bar_->setValue(value);
-        }
+        pendingValue_ = value == bar_->value() ? std::nullopt : std::optional<int>(value);
         if (percent_->text() != text) {
-            hold(percent_, percentHeld_);
+            // Held so that setText's own update paints nothing yet.
+            if (!percentHeld_) {
+                percent_->setUpdatesEnabled(false);
+                percentHeld_ = true;
+            }
             percent_->setText(text);
         }
         if (!spacing_.isActive()) {
@@ -59,29 +60,28 @@ private:
         connect(&spacing_, &QTimer::timeout, this, &FillLevelPainter::paintHeld);
     }
 
-    static void hold(QWidget* widget, bool& held) {
-        if (!held) {
-            widget->setUpdatesEnabled(false);
-            held = true;
-        }
-    }
-
-    static void release(QWidget* widget, bool& held, QRegion& changed) {
-        if (held) {
-            widget->setUpdatesEnabled(true); // marks the whole widget for painting
-            changed += widget->geometry();
-            held = false;
-        }
-    }
-
     void paintHeld() {
-        if (!barHeld_ && !percentHeld_) {
+        if (!pendingValue_ && !percentHeld_) {
             return; // nothing came since the last paint: the spacing ends
         }
-        QRegion changed;
-        release(bar_, barHeld_, changed);
-        release(percent_, percentHeld_, changed);
-        // Both in one pass of painting where they sit side by side.
+        QRect changed;
+        if (pendingValue_) {
+            // setValue repaints the bar itself when it judges a pixel to have
+            // moved; held back here, so that the bar is painted once, below.
+            bar_->setUpdatesEnabled(false);
+            bar_->setValue(*pendingValue_);
+            bar_->setUpdatesEnabled(true); // marks the whole bar for painting
+            pendingValue_.reset();
+            changed = changed.united(bar_->geometry());
+        }
+        if (percentHeld_) {
+            percent_->setUpdatesEnabled(true);
+            percentHeld_ = false;
+            changed = changed.united(percent_->geometry());
+        }
+        // Both in one pass, and as one rectangle: a clip of separate pieces
+        // makes the raster engine fill the backgrounds under them span by
+        // span, handing the spans to other threads.
         QWidget* parent = bar_->parentWidget();
         if (parent && parent == percent_->parentWidget()) {
             parent->repaint(changed);
@@ -95,7 +95,7 @@ private:
     QProgressBar* bar_;
     QLabel* percent_;
     QTimer spacing_;
-    bool barHeld_ = false;
+    std::optional<int> pendingValue_;
     bool percentHeld_ = false;
 };
 } // namespace
