@@ -5,6 +5,9 @@
 // reports at exit. Run by scripts/soak.sh; not a test.
 //
 //   kelmora_soak_driver --port /dev/pts/N [--quiet-ms 2000] [--start-timeout-ms 30000]
+//
+// The window is shown (offscreen), so every frame also repaints the status
+// area and the lists; KELMORA_SOAK_HIDDEN=1 leaves it hidden.
 
 #include "history_file_writer.h"
 #include "history_model.h"
@@ -70,7 +73,9 @@ int main(int argc, char* argv[]) {
     int status = 0;
     {
         Main_frm window;
-        window.show(); // the views follow the history and repaint, as for an operator
+        if (!qEnvironmentVariableIsSet("KELMORA_SOAK_HIDDEN")) {
+            window.show(); // the views follow the history and repaint, as for an operator
+        }
         window.portSettings().setComText(parser.value(portOption));
         window.Command1_Click();
         if (!window.MSComm1.isOpen()) {
@@ -84,11 +89,19 @@ int main(int argc, char* argv[]) {
         qint64 firstFrameMs = -1;
         qint64 lastFrameMs = -1;
         int lastCount = 0;
+        qint64 nextProgressMs = 30000;
         QTimer watch;
         watch.setInterval(100);
         QObject::connect(&watch, &QTimer::timeout, [&] {
             const qint64 now = clock.elapsed();
             const int count = window.history().count();
+            if (now >= nextProgressMs) {
+                // The trend, for telling a growing cost from a one-off one.
+                std::fprintf(stderr, "t=%llds frames=%d rss_kib=%ld history_bytes=%zu\n",
+                             static_cast<long long>(now / 1000), count, residentKiB(),
+                             window.history().memoryBytes());
+                nextProgressMs += 30000;
+            }
             if (count != lastCount) {
                 if (firstFrameMs < 0) {
                     firstFrameMs = now;
