@@ -5,6 +5,7 @@
 
 #include <status_report.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -17,10 +18,10 @@ void paintLamp(Lamp* lamp, LampColour colour) {
 }
 
 // The buffer's bar and percentage are painted at once when a frame changes
-// them, but not more often than every kSpacingMs: a change that comes sooner
-// is painted when the spacing is up, together with whatever came meanwhile.
-// At the line's 360 frames a second every frame is still painted as it comes;
-// a controller on a fast link, sending thousands a second, no longer costs a
+// them, but not more often than every 2 ms: a change that comes sooner is
+// painted when the 2 ms are up, together with whatever came meanwhile. At
+// the line's 360 frames a second every frame is still painted as it comes; a
+// controller on a fast link, sending thousands a second, no longer costs a
 // paint of the bar for each (about a tenth of a millisecond), which no screen
 // could show anyway. Qt's own repaint() paces itself the same way on
 // composited windows. Meanwhile the percentage's text is the latest; the bar
@@ -44,25 +45,30 @@ public:
             }
             percent_->setText(text);
         }
-        if (!spacing_.isActive()) {
+        // Timed by the clock, not by the timer: a timer that is due but not
+        // yet delivered must not hold back a frame that comes after the
+        // spacing is up.
+        const qint64 sinceLastPaint = lastPaint_.isValid() ? lastPaint_.nsecsElapsed() : kSpacingNs;
+        if (sinceLastPaint >= kSpacingNs) {
             paintHeld();
+        } else if (!spacing_.isActive()) {
+            spacing_.start(int((kSpacingNs - sinceLastPaint + 999'999) / 1'000'000));
         }
     }
 
 private:
-    static constexpr int kSpacingMs = 2;
+    static constexpr qint64 kSpacingNs = 2'000'000;
 
     FillLevelPainter(QProgressBar* bar, QLabel* percent)
         : QObject(bar), bar_(bar), percent_(percent) {
         spacing_.setSingleShot(true);
         spacing_.setTimerType(Qt::PreciseTimer);
-        spacing_.setInterval(kSpacingMs);
         connect(&spacing_, &QTimer::timeout, this, &FillLevelPainter::paintHeld);
     }
 
     void paintHeld() {
         if (!pendingValue_ && !percentHeld_) {
-            return; // nothing came since the last paint: the spacing ends
+            return; // nothing came since the last paint
         }
         QRect changed;
         if (pendingValue_) {
@@ -89,12 +95,13 @@ private:
             bar_->repaint();
             percent_->repaint();
         }
-        spacing_.start();
+        lastPaint_.start();
     }
 
     QProgressBar* bar_;
     QLabel* percent_;
     QTimer spacing_;
+    QElapsedTimer lastPaint_;
     std::optional<int> pendingValue_;
     bool percentHeld_ = false;
 };
