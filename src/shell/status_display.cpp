@@ -38,20 +38,23 @@ public:
     void show(int value, const QString& text) {
         pendingValue_ = value == bar_->value() ? std::nullopt : std::optional<int>(value);
         if (percent_->text() != text) {
-            // Held so that setText's own update paints nothing yet.
-            if (!percentHeld_) {
-                percent_->setUpdatesEnabled(false);
-                percentHeld_ = true;
-            }
+            hold(percent_, percentHeld_); // so that setText's own update paints nothing yet
             percent_->setText(text);
         }
-        // Timed by the clock, not by the timer: a timer that is due but not
-        // yet delivered must not hold back a frame that comes after the
-        // spacing is up.
+        // The spacing is timed by the clock; the timer only brings the paint.
         const qint64 sinceLastPaint = lastPaint_.isValid() ? lastPaint_.nsecsElapsed() : kSpacingNs;
-        if (sinceLastPaint >= kSpacingNs) {
+        const bool spacingOver = sinceLastPaint >= kSpacingNs;
+        if (spacing_.isActive()) {
+            // A paint of what is held is on its way. When it is already due,
+            // the bar takes this frame's value now, so that it never lags
+            // behind the labels; the paint follows as soon as the event loop
+            // delivers the timer.
+            if (spacingOver) {
+                setPendingValue();
+            }
+        } else if (spacingOver) {
             paintHeld();
-        } else if (!spacing_.isActive()) {
+        } else {
             spacing_.start(int((kSpacingNs - sinceLastPaint + 999'999) / 1'000'000));
         }
     }
@@ -66,24 +69,38 @@ private:
         connect(&spacing_, &QTimer::timeout, this, &FillLevelPainter::paintHeld);
     }
 
-    void paintHeld() {
-        if (!pendingValue_ && !percentHeld_) {
-            return; // nothing came since the last paint
+    static void hold(QWidget* widget, bool& held) {
+        if (!held) {
+            widget->setUpdatesEnabled(false);
+            held = true;
         }
-        QRect changed;
+    }
+
+    static void release(QWidget* widget, bool& held, QRect& changed) {
+        if (held) {
+            widget->setUpdatesEnabled(true); // marks the whole widget for painting
+            held = false;
+            changed = changed.united(widget->geometry());
+        }
+    }
+
+    void setPendingValue() {
         if (pendingValue_) {
             // setValue repaints the bar itself when it judges a pixel to have
-            // moved; held back here, so that the bar is painted once, below.
-            bar_->setUpdatesEnabled(false);
+            // moved; held back, so that the bar is painted once, with the rest.
+            hold(bar_, barHeld_);
             bar_->setValue(*pendingValue_);
-            bar_->setUpdatesEnabled(true); // marks the whole bar for painting
             pendingValue_.reset();
-            changed = changed.united(bar_->geometry());
         }
-        if (percentHeld_) {
-            percent_->setUpdatesEnabled(true);
-            percentHeld_ = false;
-            changed = changed.united(percent_->geometry());
+    }
+
+    void paintHeld() {
+        setPendingValue();
+        QRect changed;
+        release(bar_, barHeld_, changed);
+        release(percent_, percentHeld_, changed);
+        if (changed.isNull()) {
+            return; // nothing came since the last paint
         }
         // Both in one pass, and as one rectangle: a clip of separate pieces
         // makes the raster engine fill the backgrounds under them span by
@@ -102,7 +119,8 @@ private:
     QLabel* percent_;
     QTimer spacing_;
     QElapsedTimer lastPaint_;
-    std::optional<int> pendingValue_;
+    std::optional<int> pendingValue_; // not yet given to the bar
+    bool barHeld_ = false;            // given, not yet painted
     bool percentHeld_ = false;
 };
 } // namespace
