@@ -153,14 +153,17 @@ void HistoryRecords::appendText(std::string_view text) {
 }
 
 void HistoryRecords::clear() {
-    chunks_.clear();
+    // The first chunk and index block stay for the lines that follow: the
+    // dataset lists are emptied every other block, and allocating them anew
+    // each time cost more than the line itself. Everything beyond goes.
+    chunks_.resize(std::min<std::size_t>(chunks_.size(), 1));
     chunks_.shrink_to_fit();
-    indexBlocks_.clear();
+    indexBlocks_.resize(std::min<std::size_t>(indexBlocks_.size(), 1));
     indexBlocks_.shrink_to_fit();
     longTexts_.clear();
     longTexts_.shrink_to_fit();
     longTextBytes_ = 0;
-    usedInLastChunk_ = kChunkBytes;
+    usedInLastChunk_ = chunks_.empty() ? kChunkBytes : 0;
     count_ = 0;
 }
 
@@ -219,10 +222,10 @@ std::uint8_t* HistoryRecords::reserveRecord(std::size_t size) {
 
 void HistoryRecords::pushIndex(std::uint64_t position) {
     const std::size_t slot = count_ % kIndexBlockEntries;
-    if (slot == 0) {
+    if (slot == 0 && count_ / kIndexBlockEntries == indexBlocks_.size()) {
         indexBlocks_.emplace_back(new std::uint64_t[kIndexBlockEntries]);
     }
-    indexBlocks_.back()[slot] = position;
+    indexBlocks_[count_ / kIndexBlockEntries][slot] = position;
     ++count_;
 }
 

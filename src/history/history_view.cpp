@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <QTimerEvent>
 
 #include <algorithm>
 #include <climits>
@@ -176,9 +177,42 @@ void HistoryView::rowsInserted(const QModelIndex& parent, int start, int end) {
         scheduleDelayedItemsLayout();
         return;
     }
+    // The scroll bars know of the new rows at once, for whoever scrolls next;
+    // the rows are painted when the event loop next turns, together with
+    // whatever else was added meanwhile. The receive handler adds a line and
+    // then repaints the status panel at once, and QWidget::repaint() paints
+    // everything in the window that is marked: rows marked here would be
+    // painted inside the handler too, once for each block. So is the
+    // vertical scroll bar, whose range grows with every row: it is held, so
+    // that the new range marks nothing until then.
+    if (insertedTimer_.isActive()) {
+        firstInsertedRow_ = std::min(firstInsertedRow_, start);
+    } else {
+        firstInsertedRow_ = start;
+        verticalScrollBar()->setUpdatesEnabled(false);
+        // A zero timer rather than a posted call: posting wakes the event
+        // loop through a system call each time.
+        insertedTimer_.start(0, this);
+    }
     updateScrollBars();
+}
+
+void HistoryView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == insertedTimer_.timerId()) {
+        showInsertedRows();
+        return;
+    }
+    QListView::timerEvent(event);
+}
+
+void HistoryView::showInsertedRows() {
+    if (!insertedTimer_.isActive()) {
+        return;
+    }
+    insertedTimer_.stop();
+    verticalScrollBar()->setUpdatesEnabled(true); // marks it for painting
     // The new rows, and any that moved down to make room for them.
-    const int top = rowTop(start);
+    const int top = rowTop(std::min(firstInsertedRow_, rowCount()));
     if (top < viewport()->height()) {
         viewport()->update(QRect(0, std::max(0, top), viewport()->width(), viewport()->height()));
     }
@@ -215,7 +249,11 @@ void HistoryView::updateScrollBars() {
         vertical->setRange(0, int(std::clamp<qint64>(rows * height - area.height(), 0, INT_MAX)));
     }
     QScrollBar* horizontal = horizontalScrollBar();
-    horizontal->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+    if (charWidth_ == 0) {
+        // Asked of the font file each time; this runs for every line added.
+        charWidth_ = std::max(1, fontMetrics().averageCharWidth());
+    }
+    horizontal->setSingleStep(charWidth_);
     horizontal->setPageStep(area.width());
     horizontal->setRange(0, std::max(0, contentWidth_ - area.width()));
 }
@@ -316,6 +354,7 @@ void HistoryView::changeEvent(QEvent* event) {
     QListView::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         rowHeight_ = 0;
+        charWidth_ = 0;
         contentWidth_ = 0;
         widestText_ = -1;
         scheduleDelayedItemsLayout();

@@ -14,6 +14,7 @@
 // leaves out of QListView: hidden rows, icon mode, wrapping, grid and
 // spacing, and dragging, none of which a history uses.
 
+#include <QBasicTimer>
 #include <QListView>
 
 class HistoryView : public QListView {
@@ -39,6 +40,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void timerEvent(QTimerEvent* event) override;
     int horizontalOffset() const override;
     int verticalOffset() const override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
@@ -62,8 +64,14 @@ private:
     int rowTop(qint64 row) const;
     QModelIndex rowIndex(int row) const;
     void noteRowWidth(const QModelIndex& index, const QStyleOptionViewItem& option);
+    // Paints the lines added since the event loop last turned; see
+    // rowsInserted().
+    void showInsertedRows();
 
     mutable int rowHeight_ = 0; // 0: measure again
+    int charWidth_ = 0;         // the horizontal scroll step; 0: measure again
     int contentWidth_ = 0;      // the widest row painted so far, kept through clearing
     int widestText_ = -1;       // its length in characters
+    QBasicTimer insertedTimer_; // active while added rows wait to be shown
+    int firstInsertedRow_ = 0;  // of those not yet shown
 };

@@ -26,6 +26,17 @@ QGroupBox {
 QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; color: rgb(0, 255, 255); }
 QFrame[shape="true"] { border: 1px solid rgb(192, 192, 192); background: transparent; }
 QFrame[picture="true"] { background: rgb(96, 96, 96); }
+QProgressBar { border: 1px solid rgb(192, 192, 192); background: rgb(64, 64, 64); }
+QProgressBar::chunk { background: rgb(0, 255, 255); }
+QScrollBar { background: rgb(96, 96, 96); border: none; }
+QScrollBar:vertical { width: 14px; }
+QScrollBar:horizontal { height: 14px; }
+QScrollBar::handle { background: rgb(176, 176, 176); border: 1px solid rgb(64, 64, 64); }
+QScrollBar::handle:hover, QScrollBar::handle:pressed { background: rgb(208, 208, 208); }
+QScrollBar::handle:vertical { min-height: 24px; }
+QScrollBar::handle:horizontal { min-width: 24px; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
 QListView[datasets="true"] { background: rgb(64, 64, 64); color: rgb(0, 255, 255); }
 QLineEdit[inputError="true"] { background: rgb(255, 210, 210); border: 2px solid red; }
 )");

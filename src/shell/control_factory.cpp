@@ -32,7 +32,11 @@ W* place(W* widget, const QString& name, QRect geometry, const QString& tag,
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, QRect geometry,
               const QString& tag, Qt::Alignment alignment) {
-    auto* w = new QLabel(text, parent);
+    auto* w = new QLabel(parent);
+    // Captions and values are plain text; a label left to guess looks for
+    // markup in every value the status display gives it.
+    w->setTextFormat(Qt::PlainText);
+    w->setText(text);
     w->setAlignment(alignment);
     return place(w, name, geometry, tag, text.trimmed());
 }

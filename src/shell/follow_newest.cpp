@@ -2,7 +2,7 @@
 
 #include <QListView>
 #include <QScrollBar>
-#include <QTimer>
+#include <QTimerEvent>
 
 FollowNewest* FollowNewest::install(QListView* view) {
     return new FollowNewest(view);
@@ -15,7 +15,7 @@ FollowNewest::FollowNewest(QListView* view) : QObject(view), view_(view) {
 }
 
 void FollowNewest::beforeInsert() {
-    if (scrollPending_) {
+    if (scroll_.isActive()) {
         return; // still following from the previous line
     }
     const QScrollBar* bar = view_->verticalScrollBar();
@@ -23,14 +23,20 @@ void FollowNewest::beforeInsert() {
 }
 
 void FollowNewest::afterInsert() {
-    if (!follow_ || scrollPending_) {
+    if (!follow_ || scroll_.isActive()) {
         return;
     }
     // Lines can arrive thousands of times a second; scroll once per turn of
-    // the event loop, not once per line.
-    scrollPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        scrollPending_ = false;
-        view_->scrollToBottom();
-    });
+    // the event loop, not once per line. A zero timer rather than a posted
+    // call: posting wakes the event loop through a system call each time.
+    scroll_.start(0, this);
+}
+
+void FollowNewest::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != scroll_.timerId()) {
+        QObject::timerEvent(event);
+        return;
+    }
+    scroll_.stop();
+    view_->scrollToBottom();
 }

@@ -2,6 +2,7 @@
 // Keeps a list showing its newest line while the operator is at the bottom,
 // and leaves it where it is while the operator has scrolled up to read.
 
+#include <QBasicTimer>
 #include <QObject>
 
 class QListView;
@@ -16,8 +17,9 @@ private:
     explicit FollowNewest(QListView* view);
     void beforeInsert();
     void afterInsert();
+    void timerEvent(QTimerEvent* event) override;
 
     QListView* view_;
     bool follow_ = true;
-    bool scrollPending_ = false;
+    QBasicTimer scroll_; // active while a scroll to the bottom is due
 };

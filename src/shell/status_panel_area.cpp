@@ -2,6 +2,7 @@
 // counter, the nine lamps, the buffer fill level and the status request.
 
 #include "control_factory.h"
+#include "fill_level_bar.h"
 #include "lamp.h"
 #include "main_areas.h"
 
@@ -78,7 +79,7 @@ void BuildStatusPanelArea(QWidget* form, MainControls& ui) {
     }
 
     ui.label_füllstand = label(form, "label_füllstand", "Pufferfüllstand:", {444, 134, 136, 16});
-    ui.Pufferfüllstand = new QProgressBar(form);
+    ui.Pufferfüllstand = new FillLevelBar(form);
     ui.Pufferfüllstand->setObjectName("Pufferfüllstand");
     ui.Pufferfüllstand->setRange(0, 100);
     ui.Pufferfüllstand->setValue(0);
