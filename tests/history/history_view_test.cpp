@@ -82,6 +82,7 @@ private slots:
     void rowsStackWithoutGapsAndAreFoundWhereTheyAreDrawn();
     void aLineAddedAtTheBottomPaintsOnlyThatLine();
     void aLineAddedOutOfSightPaintsNothing();
+    void aWindowRepaintedRightAfterALineLeavesTheRowForTheEventLoop();
     void scrollToBottomShowsTheNewestOfManyLines();
     void clicksAndShiftClicksSelectRows();
     void keysMoveTheCurrentLine();
@@ -121,6 +122,28 @@ void HistoryViewTest::aLineAddedAtTheBottomPaintsOnlyThatLine() {
              qPrintable(QString::number(s.delegate->painted)));
     const QModelIndex newest = s.model.index(200);
     QVERIFY(s.viewport()->rect().contains(s.view.visualRect(newest)));
+}
+
+void HistoryViewTest::aWindowRepaintedRightAfterALineLeavesTheRowForTheEventLoop() {
+    // The receive handler adds a line, then repaints the status panel at
+    // once; the list's row waits for the event loop instead of being painted
+    // inside the handler. Its scroll range is there at once all the same.
+    ShownView s(200);
+    s.view.scrollToBottom();
+    s.settle();
+    const int maximum = s.view.verticalScrollBar()->maximum();
+    s.delegate->painted = 0;
+
+    s.model.appendText(numberedLine(200));
+    QVERIFY(s.view.verticalScrollBar()->maximum() > maximum);
+    s.view.repaint();
+    QCOMPARE(s.delegate->painted, 0);
+
+    s.view.scrollToBottom();
+    s.settle();
+    QVERIFY2(s.delegate->painted >= 1 && s.delegate->painted <= 2,
+             qPrintable(QString::number(s.delegate->painted)));
+    QVERIFY(s.viewport()->rect().contains(s.view.visualRect(s.model.index(200))));
 }
 
 void HistoryViewTest::aLineAddedOutOfSightPaintsNothing() {
