@@ -221,11 +221,11 @@ std::uint8_t* HistoryRecords::reserveRecord(std::size_t size) {
 }
 
 void HistoryRecords::pushIndex(std::uint64_t position) {
-    const std::size_t slot = count_ % kIndexBlockEntries;
-    if (slot == 0 && count_ / kIndexBlockEntries == indexBlocks_.size()) {
+    const std::size_t block = count_ / kIndexBlockEntries;
+    if (block == indexBlocks_.size()) { // kept through clear() otherwise
         indexBlocks_.emplace_back(new std::uint64_t[kIndexBlockEntries]);
     }
-    indexBlocks_[count_ / kIndexBlockEntries][slot] = position;
+    indexBlocks_[block][count_ % kIndexBlockEntries] = position;
     ++count_;
 }
 

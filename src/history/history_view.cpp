@@ -206,9 +206,6 @@ void HistoryView::timerEvent(QTimerEvent* event) {
 }
 
 void HistoryView::showInsertedRows() {
-    if (!insertedTimer_.isActive()) {
-        return;
-    }
     insertedTimer_.stop();
     verticalScrollBar()->setUpdatesEnabled(true); // marks it for painting
     // The new rows, and any that moved down to make room for them.
