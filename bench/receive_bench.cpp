@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     PtyPeer peer;
     Main_frm window;
     window.show();
-    window.portSettings().setComText(peer.devicePath());
+    window.presetPort(peer.devicePath());
     window.Command1_Click();
     if (!peer.isValid() || !window.MSComm1.isOpen()) {
         std::fprintf(stderr, "receive_bench: port not open: %s\n",

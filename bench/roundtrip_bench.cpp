@@ -84,7 +84,7 @@ bool runAt(QApplication& app, const char* rate, int seconds, Run& run) {
 
     bench::PaintedConsole window;
     window.show();
-    window.portSettings().setComText(device);
+    window.presetPort(device);
 
     std::uint32_t shownStamp = 0;
     bool shownUnpainted = false;

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     bench::DrainedPty pty;
     Main_frm window;
     window.show();
-    window.portSettings().setComText(QString::fromStdString(pty.devicePath()));
+    window.presetPort(QString::fromStdString(pty.devicePath()));
     window.Command1_Click();
     if (!pty.isValid() || !window.MSComm1.isOpen()) {
         std::fprintf(stderr, "send_bench: port not open: %s\n", qPrintable(window.statusMessage()));

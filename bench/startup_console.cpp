@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
 
     Main_frm window;
     if (parser.isSet(portOption)) {
-        window.portSettings().setComText(parser.value(portOption));
+        window.presetPort(parser.value(portOption));
     }
     bench::printStartupStage("window_built");
     bench::FirstPaintProbe probe(&window);

@@ -41,6 +41,15 @@ void HistoryModel::clear() {
     endResetModel();
 }
 
+void HistoryModel::removeLast() {
+    if (count() == 0) {
+        return;
+    }
+    beginRemoveRows(QModelIndex(), count() - 1, count() - 1);
+    records_.removeLast();
+    endRemoveRows();
+}
+
 std::string HistoryModel::lineAt(int row) const {
     return records_.lineAt(static_cast<std::size_t>(row));
 }

@@ -22,6 +22,7 @@ public:
     // A line given as its characters; it ends at the first code-0 character.
     void appendText(std::string_view text);
     void clear();
+    void removeLast();
 
     int count() const { return static_cast<int>(records_.count()); }
     // The line's real 8-bit characters, as they are saved.

@@ -167,6 +167,21 @@ void HistoryRecords::clear() {
     count_ = 0;
 }
 
+void HistoryRecords::removeLast() {
+    if (count_ == 0) {
+        return;
+    }
+    const std::uint64_t position = positionOf(count_ - 1);
+    if (recordAt(count_ - 1)[0] == kLongText) {
+        longTextBytes_ -= longTexts_.back().size();
+        longTexts_.pop_back();
+    }
+    --count_;
+    // The newest record is the last one written, so its bytes are the end of
+    // the last chunk and can be written over by the next line.
+    usedInLastChunk_ = static_cast<std::size_t>(position % kChunkBytes);
+}
+
 std::string HistoryRecords::lineAt(std::size_t row) const {
     std::string line;
     appendLineTo(row, line);

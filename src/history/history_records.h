@@ -33,6 +33,8 @@ public:
     void appendText(std::string_view text);
 
     void clear();
+    // Drops the newest line (a frame the port refused after it was logged).
+    void removeLast();
     std::size_t count() const { return count_; }
 
     // The line exactly as logged, one char per 8-bit code.

@@ -25,6 +25,10 @@ HistorySaveResult SaveHistory(const HistoryRecords& history, const QString& path
     }
 
     QSaveFile file(path);
+    // Where the folder takes no new file but the file itself may be written,
+    // write it in place: a plain overwrite works there, and refusing it
+    // would lose the save. All-or-nothing holds wherever the folder allows.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         return {false, file.errorString()};
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Writing a history file to disk. The chosen file is replaced only by a
 // complete new one (QSaveFile), so a failed save leaves an existing file
-// exactly as it was.
+// exactly as it was. In a folder that takes no new files, an existing file
+// that may be written is overwritten in place instead.
 
 #include <QDateTime>
 #include <QString>

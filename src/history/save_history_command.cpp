@@ -10,8 +10,7 @@
 
 std::optional<QString> ChooseHistoryPathWithDialog(QWidget* parent) {
     const QString historyFilter = QStringLiteral("History File (*.his)");
-    QFileDialog dialog(parent, QStringLiteral("Save History As..."), QDir::currentPath(),
-                       QString());
+    QFileDialog dialog(parent, QStringLiteral("Save History As..."), QDir::homePath(), QString());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(

@@ -1,8 +1,8 @@
 #include "port_set.h"
 
 #include "port_name.h"
-#include "port_settings_text.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -32,8 +32,6 @@ Port_Set::Port_Set(QWidget* parent)
     setModal(false);
     setSizeGripEnabled(false);
     setFixedSize(ClientWidth, ClientHeight);
-    // Closing with the close box throws the dialog and its edits away.
-    setAttribute(Qt::WA_DeleteOnClose);
 
     createControls();
     Form_Load();
@@ -115,6 +113,16 @@ void Port_Set::setComText(const QString& text) {
     Text_Com->setEditText(text);
 }
 
+PortSettingsAcceptance Port_Set::presetPort(const QString& port) {
+    const PortSettingsAcceptance accepted = AcceptPortSettings(port, baudText());
+    if (accepted.ok()) {
+        acceptedPort_ = accepted.port;
+        acceptedSpeed_ = accepted.speed;
+    }
+    restoreAcceptedTexts();
+    return accepted;
+}
+
 void Port_Set::Command_OK_Click() {
     hide();
     const PortSettingsAcceptance accepted = AcceptPortSettings(comText(), baudText());
@@ -149,6 +157,14 @@ void Port_Set::showEvent(QShowEvent* event) {
     refreshPortList();
     QDialog::showEvent(event);
     Text_Com->setFocus(Qt::OtherFocusReason);
+}
+
+void Port_Set::closeEvent(QCloseEvent* event) {
+    // The close box is a Cancel: the edits go, the accepted port stays. A
+    // dialog thrown away here would come back with "3" while the port text
+    // still named another line.
+    restoreAcceptedTexts();
+    QDialog::closeEvent(event);
 }
 
 void Port_Set::keyPressEvent(QKeyEvent* event) {

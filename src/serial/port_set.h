@@ -3,15 +3,21 @@
 // and the speed for the next Open Port. Modeless; the main window reads the
 // two boxes whenever it opens the port, accepted or not.
 //
+// The accepted port and speed are the ones the next Open Port uses: the main
+// window shows them as its port text, and whatever the boxes hold beyond
+// them is only an edit in progress.
+//
 // OK hides the dialog and accepts the boxes, announcing the new port text;
 // texts that do not convert are refused, the boxes go back to the accepted
-// values and the refusal is announced instead. Cancel puts the accepted values
-// back and hides. Esc does nothing. The close box discards the dialog (it is
-// deleted on close); a new one starts again from "3" and "115200".
+// values and the refusal is announced instead. Cancel and the close box put
+// the accepted values back and hide. Esc does nothing.
+
+#include "port_settings_text.h"
 
 #include <QDialog>
 #include <QString>
 
+class QCloseEvent;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
@@ -27,7 +33,12 @@ public:
 
     QString comText() const;
     QString baudText() const;
+    // Types into the port box, as the operator would; nothing is accepted.
     void setComText(const QString& text);
+    // Puts `port` into the box and accepts it, as if OK had been pressed
+    // before the main window showed its port text (the --port option).
+    // A text that does not convert is refused and the accepted port stays.
+    PortSettingsAcceptance presetPort(const QString& port);
 
     QString acceptedPort() const { return acceptedPort_; }
     qint32 acceptedSpeed() const { return acceptedSpeed_; }
@@ -40,6 +51,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

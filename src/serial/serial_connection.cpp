@@ -100,18 +100,25 @@ bool SerialConnection::isOpen() const {
 }
 
 qint64 SerialConnection::output(const char* data, qint64 size) {
-    if (!isOpen() || size < 0)
+    lastWriteError_.clear();
+    if (!isOpen() || size < 0) {
+        lastWriteError_ = lossPending_ ? lossReason_ : QStringLiteral("the port is not open");
         return -1;
+    }
     if (size == 0)
         return 0;
     writeFailed_ = false;
-    if (port_.write(data, size) != size)
+    if (port_.write(data, size) != size) {
+        lastWriteError_ = port_.errorString();
         return -1;
+    }
     // Handing the block to the driver now lets a failing line report itself
     // to this call, and keeps a frame from waiting for the next event loop pass.
     port_.flush();
-    if (writeFailed_ || lossPending_)
+    if (writeFailed_ || lossPending_) {
+        lastWriteError_ = lossPending_ ? lossReason_ : port_.errorString();
         return -1;
+    }
     return size;
 }
 

@@ -49,6 +49,8 @@ public:
     // once. Returns size, or -1 when the port is not open or the write failed.
     qint64 output(const char* data, qint64 size);
     qint64 output(const QByteArray& block) { return output(block.constData(), block.size()); }
+    // Why the last output() failed, for the operator.
+    QString lastWriteError() const { return lastWriteError_; }
 
     // Every byte waiting (any value 0 to 255), removed from the receive buffer.
     QByteArray input();
@@ -85,4 +87,5 @@ private:
     bool writeFailed_ = false;
     bool lossPending_ = false;
     QString lossReason_;
+    QString lastWriteError_;
 };

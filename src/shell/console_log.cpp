@@ -20,10 +20,17 @@ void ConsoleLog::appendReferenceRun(std::string_view line) {
     floatModel_().appendText(line);
 }
 
+void ConsoleLog::withdrawLastLine() {
+    datasets_.removeLast();
+    history_.removeLast();
+    floatModel_().removeLast();
+}
+
 bool SerialLink::isOpen() const {
     return connection_.isOpen();
 }
 
-void SerialLink::writeBlock(const std::uint8_t* data, std::size_t size) {
-    connection_.output(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+bool SerialLink::writeBlock(const std::uint8_t* data, std::size_t size) {
+    const auto length = static_cast<qint64>(size);
+    return connection_.output(reinterpret_cast<const char*>(data), length) == length;
 }

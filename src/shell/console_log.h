@@ -20,6 +20,7 @@ public:
     void clearDatasets() override;
     void appendSentFrame(const CommandFrame& frame) override;
     void appendReferenceRun(std::string_view line) override;
+    void withdrawLastLine() override;
 
 private:
     HistoryModel& datasets_;
@@ -31,7 +32,7 @@ class SerialLink : public FrameLink {
 public:
     explicit SerialLink(SerialConnection& connection) : connection_(connection) {}
     bool isOpen() const override;
-    void writeBlock(const std::uint8_t* data, std::size_t size) override;
+    bool writeBlock(const std::uint8_t* data, std::size_t size) override;
 
 private:
     SerialConnection& connection_;

@@ -56,6 +56,9 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& caption
                     const QString& tag, const QString& accessibleName) {
     auto* w = new QPushButton(caption, parent);
     w->setAutoDefault(false);
+    // Only Tab moves the focus to a button: a button that took the focus
+    // from a mouse click would be pressed again by the next Space or Enter.
+    w->setFocusPolicy(Qt::TabFocus);
     return place(w, name, geometry, tag, accessibleName.isEmpty() ? caption : accessibleName);
 }
 

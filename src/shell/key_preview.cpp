@@ -5,11 +5,24 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
+
+namespace {
+
+bool isEnter(const QKeyEvent& key) {
+    return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
+
+bool isTab(const QKeyEvent& key) {
+    return key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab;
+}
+
+} // namespace
 
 KeyPreview::KeyPreview(Main_frm* window) : QObject(window), window_(window) {
     qApp->installEventFilter(this);
@@ -28,44 +41,90 @@ bool KeyPreview::isTextInput(const QWidget* widget) {
     return combo != nullptr && combo->isEditable();
 }
 
-bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) {
-        return false;
-    }
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != window_) {
-        return false;
-    }
-    // A key event travels up the parent chain when a control ignores it and
-    // passes this filter at each step; act only at its first stop.
-    QWidget* focus = QApplication::focusWidget();
-    if (widget != (focus != nullptr ? focus : window_)) {
-        return false;
-    }
+bool KeyPreview::inWindow(const QObject* watched) const {
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    return widget != nullptr && widget->window() == window_;
+}
 
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool plainEnter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-                            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (plainEnter) {
-        if (auto* button = qobject_cast<QPushButton*>(focus)) {
-            button->click();
+bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        if (!inWindow(watched)) {
+            return false;
+        }
+        // A key event travels up the parent chain when a control ignores it
+        // and passes this filter at each step; act only at its first stop.
+        QWidget* focus = QApplication::focusWidget();
+        if (watched != (focus != nullptr ? static_cast<QWidget*>(focus) : window_)) {
+            return false;
+        }
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress) {
+            return keyPress(focus, key);
+        }
+        // A push button clicks on the release of Space (and of Enter when it
+        // is a default button): the press was not its, so neither is this.
+        return (key.key() == Qt::Key_Space || isEnter(key)) &&
+               qobject_cast<QPushButton*>(focus) != nullptr;
+    }
+    case QEvent::FocusIn: {
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button != nullptr && button == tabbedTo_) {
+            return false; // back from another window: still where Tab put it
+        }
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool byTab = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
+        if (inWindow(watched)) {
+            tabbedTo_ = (byTab && lastKeyWasTab_) ? button : nullptr;
+        }
+        return false;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (inWindow(watched)) {
+            tabbedTo_ = nullptr; // the mouse ends keyboard navigation
+            lastKeyWasTab_ = false;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool KeyPreview::keyPress(QWidget* focus, const QKeyEvent& key) {
+    lastKeyWasTab_ = isTab(key);
+    if (isEnter(key)) {
+        if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
             return true;
         }
-        for (QPushButton* candidate : window_->findChildren<QPushButton*>()) {
-            if (candidate->isDefault() && candidate->isEnabled() && candidate->isVisible()) {
-                candidate->click();
-                return true;
-            }
-        }
-        return false;
+        return pressEnter(focus);
     }
 
-    if (isTextInput(focus) || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        return false;
+    const bool onPushButton = qobject_cast<QPushButton*>(focus) != nullptr;
+    if (isTextInput(focus) || (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        return key.key() == Qt::Key_Space && onPushButton;
     }
-    const QString text = key->text();
+    const QString text = key.text();
     if (text.size() == 1) {
         window_->Form_KeyPress(static_cast<std::int16_t>(text.at(0).unicode()));
     }
-    return false; // not swallowed: the control gets the key as usual
+    // Otherwise the control gets the key as usual: a check box toggles with
+    // Space, a list moves its selection.
+    return key.key() == Qt::Key_Space && onPushButton;
+}
+
+bool KeyPreview::pressEnter(QWidget* focus) {
+    auto* button = qobject_cast<QPushButton*>(focus);
+    if (button != nullptr && button == tabbedTo_ && button->isEnabled()) {
+        button->click();
+        return true;
+    }
+    for (QPushButton* candidate : window_->findChildren<QPushButton*>()) {
+        if (candidate->isDefault() && candidate->isEnabled() && candidate->isVisible()) {
+            candidate->click();
+            return true;
+        }
+    }
+    return true;
 }

@@ -107,11 +107,26 @@ void Main_frm::Form_Load() {
 
 void Main_frm::showPortText() {
     Port_Set& dialog = portSettings();
-    ui.Label_Com->setText("Com " + dialog.comText() + " " + dialog.baudText() + ",n,8,1");
+    showAcceptedPortText("Com " + dialog.comText() + " " + dialog.baudText() + ",n,8,1");
+}
+
+void Main_frm::showAcceptedPortText(const QString& portText) {
+    acceptedPortText_ = portText;
+    if (!MSComm1.isOpen()) {
+        ui.Label_Com->setText(portText);
+        return;
+    }
+    // The port text names the line in use for as long as it is open.
+    showStatus(portText + " is taken at the next Open Port; " + MSComm1.portLocation() +
+               " stays open until Close Port");
 }
 
 void Main_frm::presetPort(const QString& port) {
-    portSettings().setComText(port);
+    const PortSettingsAcceptance accepted = portSettings().presetPort(port);
+    if (!accepted.ok()) {
+        showStatus("--port " + port + ": " + accepted.reason);
+        return;
+    }
     showPortText();
 }
 
@@ -136,7 +151,7 @@ Float& Main_frm::floatWindow() {
 Port_Set& Main_frm::portSettings() {
     if (!portSet_) {
         portSet_ = new Port_Set(this);
-        connect(portSet_, &Port_Set::portTextAccepted, ui.Label_Com, &QLabel::setText);
+        connect(portSet_, &Port_Set::portTextAccepted, this, &Main_frm::showAcceptedPortText);
         connect(portSet_, &Port_Set::inputRefused, this, &Main_frm::showStatus);
     }
     return *portSet_;
@@ -179,6 +194,7 @@ QString Main_frm::statusMessage() const {
 }
 
 void Main_frm::showStatus(const QString& text) {
+    refusalShown_ = false;
     statusBar()->showMessage(text);
 }
 
@@ -245,14 +261,7 @@ void Main_frm::connectHandlers() {
 
     // Editing a box clears the mark a refused command left on it.
     for (QLineEdit* box : form_->findChildren<QLineEdit*>()) {
-        connect(box, &QLineEdit::textEdited, box, [box] {
-            if (box->property("inputError").toBool()) {
-                box->setProperty("inputError", false);
-                box->setToolTip({});
-                box->style()->unpolish(box);
-                box->style()->polish(box);
-            }
-        });
+        connect(box, &QLineEdit::textEdited, this, [this, box] { clearInputMarks({box}); });
     }
 }
 

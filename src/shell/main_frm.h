@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -27,6 +28,7 @@
 class HistoryModel;
 class KeyPreview;
 class QAction;
+class QLineEdit;
 class QMenu;
 class SaveHistoryCommand;
 struct InputError;
@@ -71,8 +73,9 @@ public:
     }
     const SaveHistoryCommand& saveCommand() const { return *saveCommand_; }
 
-    // Presets the Com Port box as if typed before start-up (the --port
-    // option), with the port text showing it the way start-up does.
+    // Presets and accepts the port (the --port option), with the port text
+    // showing it the way start-up does; a port that does not convert is
+    // refused in the status bar and the port stays as it was.
     void presetPort(const QString& port);
 
     void display_input(std::string_view block);
@@ -117,13 +120,18 @@ private:
     void Form_Resize();
     void Form_Unload();
     void showPortText();
+    void showAcceptedPortText(const QString& portText);
     void buildMenus();
     void connectHandlers();
     void applyConsoleStyle();
 
     void sendMove(AxisPair pair);
+    void sendFrame(const std::string& hexText, const QString& command);
+    void sendReferenceRun(const std::string& frameText, const QString& command);
+    void afterSend(SendOutcome outcome, const QString& command);
     void reportInputError(const InputError& error);
-    void clearInputMarks();
+    void clearInputMarks(std::initializer_list<QLineEdit*> boxes);
+    void clearInputMarks(const std::array<QLineEdit*, 6>& boxes);
     void showStatus(const QString& text);
     void enterClosedState();
     void enterOpenState();
@@ -138,6 +146,11 @@ private:
     clsLayout layout_;
     bool layoutRegistered_ = false;
     QString versionText_;
+    // The port text of the accepted port: what the next Open Port opens. An
+    // open port keeps its own port text until it is closed.
+    QString acceptedPortText_;
+    // The status bar says that a command sent nothing.
+    bool refusalShown_ = false;
     std::int32_t previousReceiveTick_ = 0;
     std::function<std::int32_t()> tick_;
     ConsoleLog log_;

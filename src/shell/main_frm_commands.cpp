@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
 
 namespace {
@@ -62,7 +63,10 @@ void Main_frm::sendMove(AxisPair pair) {
         reportInputError(*frame.error);
         return;
     }
-    channel_.SendCommandFrame(frame.hexText);
+    clearInputMarks({ui.v_end, ui.num_coord});
+    clearInputMarks(ui.x_z);
+    clearInputMarks(ui.y_c);
+    sendFrame(frame.hexText, pair == AxisPair::XY ? "Drive X / Y" : "Drive Z / C");
 }
 
 void Main_frm::Command3_Click() {
@@ -78,7 +82,7 @@ void Main_frm::Command3_Click() {
             order[k] = Axis::C;
         }
     }
-    channel_.SendReferenceRunFrame(BuildReferenceRunFrame(order));
+    sendReferenceRun(BuildReferenceRunFrame(order), "Referenzfahren");
 }
 
 void Main_frm::Nullpunkt_setzen_Click() {
@@ -90,20 +94,21 @@ void Main_frm::Nullpunkt_setzen_Click() {
         reportInputError(*frame.error);
         return;
     }
-    channel_.SendCommandFrame(frame.hexText);
+    clearInputMarks({ui.Null_x, ui.Null_y, ui.Null_z, ui.Null_c});
+    sendFrame(frame.hexText, "Nullpunkt setzen");
 }
 
 void Main_frm::Zusatzsignale_schalten_Click() {
-    channel_.SendCommandFrame(
-        BuildAuxiliarySignalsFrame(ui.spindel_check->isChecked(), ui.cool_check->isChecked()));
+    sendFrame(BuildAuxiliarySignalsFrame(ui.spindel_check->isChecked(), ui.cool_check->isChecked()),
+              "Zusatzsignale");
 }
 
 void Main_frm::Modechange_Click() {
-    channel_.SendCommandFrame(BuildModeChangeFrame(ui.to_mode_1->isChecked()));
+    sendFrame(BuildModeChangeFrame(ui.to_mode_1->isChecked()), "Moduswechsel");
 }
 
 void Main_frm::Com_Refresh_Click() {
-    channel_.SendCommandFrame(BuildStatusRequestFrame(channel_.frame_counter()));
+    sendFrame(BuildStatusRequestFrame(channel_.frame_counter()), "Refresh Status");
 }
 
 void Main_frm::Statem_timer_Timer() {
@@ -120,6 +125,57 @@ void Main_frm::check_autorefresh_Click() {
     }
 }
 
+void Main_frm::sendFrame(const std::string& hexText, const QString& command) {
+    afterSend(channel_.SendCommandFrame(hexText), command);
+}
+
+void Main_frm::sendReferenceRun(const std::string& frameText, const QString& command) {
+    afterSend(channel_.SendReferenceRunFrame(frameText), command);
+}
+
+void Main_frm::afterSend(SendOutcome outcome, const QString& command) {
+    switch (outcome) {
+    case SendOutcome::Sent:
+        // A frame went out: a message that says a command sent nothing no
+        // longer describes the line, and an operator who believed it would
+        // send again.
+        if (refusalShown_) {
+            statusBar()->clearMessage();
+            refusalShown_ = false;
+        }
+        return;
+    case SendOutcome::PortClosed:
+        return; // a command on a closed port does nothing, as designed
+    case SendOutcome::WriteFailed: {
+        // The same state as a lost port, with what became of the frame.
+        const QString reason = MSComm1.lastWriteError();
+        MSComm1.close();
+        enterClosedState();
+        showStatus(command + ": the port refused the frame (" + reason +
+                   "); nothing was sent; port closed");
+        refusalShown_ = true;
+        return;
+    }
+    }
+}
+
+void Main_frm::clearInputMarks(std::initializer_list<QLineEdit*> boxes) {
+    for (QLineEdit* box : boxes) {
+        if (box->property("inputError").toBool()) {
+            box->setProperty("inputError", false);
+            box->setToolTip({});
+            box->style()->unpolish(box);
+            box->style()->polish(box);
+        }
+    }
+}
+
+void Main_frm::clearInputMarks(const std::array<QLineEdit*, 6>& boxes) {
+    for (QLineEdit* box : boxes) {
+        clearInputMarks({box});
+    }
+}
+
 void Main_frm::reportInputError(const InputError& error) {
     auto* box = form_->findChild<QLineEdit*>(QString::fromStdString(error.control));
     const QString reason = QString::fromStdString(error.error.reason);
@@ -131,4 +187,5 @@ void Main_frm::reportInputError(const InputError& error) {
     }
     showStatus(QString::fromStdString(error.label) + ": " + reason + " (\"" +
                (box != nullptr ? box->text() : QString()) + "\"); nothing was sent");
+    refusalShown_ = true;
 }

@@ -11,15 +11,17 @@
 
 void Main_frm::Command1_Click() {
     // Each step may fail; the handler then stops where it is, leaving the
-    // window in the closed state, and says why.
+    // window in the closed state, and says why. The port is the accepted
+    // one, which the port text names: an edit still open in Com Settings...
+    // is not a choice yet.
     Port_Set& dialog = portSettings();
-    const QString port = dialog.comText();
-    const SerialResult numbered = MSComm1.setCommPort(port);
+    const SerialResult numbered = MSComm1.setCommPort(dialog.acceptedPort());
     if (!numbered.ok) {
         showStatus("Open Port: " + numbered.reason);
         return;
     }
-    const SerialResult settings = MSComm1.setSettings(dialog.baudText() + ",n,8,1");
+    const SerialResult settings =
+        MSComm1.setSettings(QString::number(dialog.acceptedSpeed()) + ",n,8,1");
     if (!settings.ok) {
         showStatus("Open Port: " + settings.reason);
         return;
@@ -53,6 +55,7 @@ void Main_frm::enterOpenState() {
 }
 
 void Main_frm::enterClosedState() {
+    ui.Label_Com->setText(acceptedPortText_);
     ui.Command2->setDefault(false);
     ui.Command2->setEnabled(false);
     ui.Command1->setEnabled(true);

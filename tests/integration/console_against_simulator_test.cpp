@@ -59,7 +59,7 @@ struct ConsoleOnSimulator {
 
     explicit ConsoleOnSimulator(const QStringList& arguments = kSlowAxes) : simulator(arguments) {
         if (simulator.isReady()) {
-            window.portSettings().setComText(simulator.devicePath());
+            window.presetPort(simulator.devicePath());
             window.Command1_Click();
         }
     }
@@ -186,7 +186,7 @@ void ConsoleAgainstSimulatorTest::openThroughTheSimulatorsFixedLink() {
     QCOMPARE(QFileInfo(link).symLinkTarget(), simulator.devicePath());
 
     Main_frm window;
-    window.portSettings().setComText(link);
+    window.presetPort(link);
     window.Command1_Click();
     QVERIFY2(window.MSComm1.isOpen(), qPrintable(window.statusMessage()));
     window.Com_Refresh_Click();

@@ -21,10 +21,14 @@ class RecordingLink : public FrameLink {
 public:
     explicit RecordingLink(Recorder& recorder) : recorder_(recorder) {}
     bool open = true;
+    bool refuses = false;
     bool isOpen() const override { return open; }
-    void writeBlock(const std::uint8_t* data, std::size_t size) override {
-        recorder_.events.push_back("write");
-        recorder_.writes.emplace_back(data, data + size);
+    bool writeBlock(const std::uint8_t* data, std::size_t size) override {
+        recorder_.events.push_back(refuses ? "refused" : "write");
+        if (!refuses) {
+            recorder_.writes.emplace_back(data, data + size);
+        }
+        return !refuses;
     }
 
 private:
@@ -43,6 +47,7 @@ public:
         recorder_.events.push_back("reference");
         recorder_.referenceLines.emplace_back(line);
     }
+    void withdrawLastLine() override { recorder_.events.push_back("withdraw"); }
 
 private:
     Recorder& recorder_;

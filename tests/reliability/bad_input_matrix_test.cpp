@@ -114,7 +114,7 @@ void BadInputMatrixTest::initTestCase() {
     peer_ = std::make_unique<PtyPeer>();
     QVERIFY(peer_->isValid());
     window_ = std::make_unique<Main_frm>();
-    window_->portSettings().setComText(peer_->devicePath());
+    window_->presetPort(peer_->devicePath());
     window_->Command1_Click();
     QVERIFY2(window_->MSComm1.isOpen(), qPrintable(window_->statusMessage()));
 }

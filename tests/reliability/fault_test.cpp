@@ -87,7 +87,7 @@ QString describe(Main_frm& w) {
 }
 
 void openOn(Main_frm& w, const QString& device) {
-    w.portSettings().setComText(device);
+    w.presetPort(device);
     w.Command1_Click();
 }
 

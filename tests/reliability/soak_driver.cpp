@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
         if (!qEnvironmentVariableIsSet("KELMORA_SOAK_HIDDEN")) {
             window.show(); // the views follow the history and repaint, as for an operator
         }
-        window.portSettings().setComText(parser.value(portOption));
+        window.presetPort(parser.value(portOption));
         window.Command1_Click();
         if (!window.MSComm1.isOpen()) {
             std::fprintf(stderr, "kelmora_soak_driver: %s\n", qPrintable(window.statusMessage()));

@@ -28,7 +28,7 @@ struct OpenConsole {
     Main_frm window;
 
     OpenConsole() {
-        window.portSettings().setComText(peer.devicePath());
+        window.presetPort(peer.devicePath());
         window.Command1_Click();
     }
     QByteArray next() { return peer.read(64); }

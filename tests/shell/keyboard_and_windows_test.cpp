@@ -92,7 +92,7 @@ void KeyboardAndWindowsTest::enterPressesTheDefaultButton() {
     Main_frm w;
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.portSettings().setComText("/dev/kelmora-no-such-port");
+    w.presetPort("/dev/kelmora-no-such-port");
     // Enter in a text box presses the default button, "Open Port": it fails
     // on a missing port and says so.
     w.ui.v_end->setFocus();
@@ -100,9 +100,13 @@ void KeyboardAndWindowsTest::enterPressesTheDefaultButton() {
     QVERIFY(w.statusMessage().startsWith("Open Port:"));
     QVERIFY(w.ui.Command1->isEnabled());
 
-    // A focused button takes Enter for itself.
+    // A button the operator moved to with Tab takes Enter for itself.
     addLine(w);
-    w.ui.Com_ClrHis->setFocus();
+    w.ui.v_end->setFocus();
+    for (int i = 0; i < 200 && QApplication::focusWidget() != w.ui.Com_ClrHis; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), w.ui.Com_ClrHis);
     QTest::keyClick(w.ui.Com_ClrHis, Qt::Key_Return);
     QCOMPARE(w.history().count(), 0);
 }

@@ -24,7 +24,7 @@ struct OpenConsole {
 
     OpenConsole() {
         window.setTickSource([this] { return tick; });
-        window.portSettings().setComText(peer.devicePath());
+        window.presetPort(peer.devicePath());
         window.Command1_Click();
     }
 };
@@ -150,7 +150,7 @@ void ReceivePathTest::closePortAndReopen() {
 
 void ReceivePathTest::openFailureOnAMissingPort() {
     Main_frm w;
-    w.portSettings().setComText("/dev/kelmora-missing-port");
+    w.presetPort("/dev/kelmora-missing-port");
     w.Command1_Click();
     QVERIFY(!w.MSComm1.isOpen());
     QVERIFY(w.ui.Command1->isEnabled());

@@ -82,6 +82,16 @@ QByteArray PtyPeer::read(int count, int timeoutMs) {
     return result;
 }
 
+QByteArray PtyPeer::readAvailable() {
+    QByteArray result;
+    char buffer[4096];
+    ssize_t n = 0;
+    while (master_ >= 0 && (n = ::read(master_, buffer, sizeof buffer)) > 0) {
+        result.append(buffer, int(n));
+    }
+    return result;
+}
+
 QByteArray PtyPeer::drain(int quietMs) {
     QByteArray result;
     QElapsedTimer quiet;

@@ -20,6 +20,8 @@ public:
     // Reads exactly `count` bytes, processing Qt events while waiting, or
     // what arrived until the timeout.
     QByteArray read(int count, int timeoutMs = 2000);
+    // Whatever has arrived by now, without waiting or processing events.
+    QByteArray readAvailable();
     // Everything that arrives within `quietMs` (for "nothing was written").
     QByteArray drain(int quietMs = 100);
     // Closes the controller's end (as an unplugged line looks to the console).

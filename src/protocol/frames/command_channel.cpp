@@ -27,24 +27,34 @@ CommandFrame FrameFromHex(std::string_view hexText) {
     return frame;
 }
 
-void CommandChannel::SendCommandFrame(std::string_view hexText) {
+SendOutcome CommandChannel::SendCommandFrame(std::string_view hexText) {
     const CommandFrame frame = FrameFromHex(hexText);
     if (!link_.isOpen()) {
-        return;
+        return SendOutcome::PortClosed;
     }
+    const std::uint8_t counterBefore = frame_counter_;
     frame_counter_ = static_cast<std::uint8_t>(frame_counter_ + 1);
     log_.clearDatasets();
     log_.appendSentFrame(frame);
-    link_.writeBlock(frame.data(), frame.size());
+    if (!link_.writeBlock(frame.data(), frame.size())) {
+        frame_counter_ = counterBefore;
+        log_.withdrawLastLine();
+        return SendOutcome::WriteFailed;
+    }
+    return SendOutcome::Sent;
 }
 
-void CommandChannel::SendReferenceRunFrame(std::string_view frameText) {
+SendOutcome CommandChannel::SendReferenceRunFrame(std::string_view frameText) {
     if (!link_.isOpen()) {
-        return;
+        return SendOutcome::PortClosed;
     }
     const std::string_view sent = frameText.substr(0, kCommandFrameSize);
     const CommandFrame frame = FrameFromText(sent);
     log_.clearDatasets();
     log_.appendReferenceRun(ReferenceRunLogLine(sent));
-    link_.writeBlock(frame.data(), frame.size());
+    if (!link_.writeBlock(frame.data(), frame.size())) {
+        log_.withdrawLastLine();
+        return SendOutcome::WriteFailed;
+    }
+    return SendOutcome::Sent;
 }

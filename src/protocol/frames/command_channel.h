@@ -13,7 +13,8 @@ class FrameLink {
 public:
     virtual ~FrameLink() = default;
     virtual bool isOpen() const = 0;
-    virtual void writeBlock(const std::uint8_t* data, std::size_t size) = 0;
+    // True when the port took the whole block.
+    virtual bool writeBlock(const std::uint8_t* data, std::size_t size) = 0;
 };
 
 // The dataset lists (List2 and the floating window's list) and the history.
@@ -28,6 +29,16 @@ public:
     // Appends a reference run line (the frame text up to its first zero code)
     // to List2, the history and the floating window's list, in that order.
     virtual void appendReferenceRun(std::string_view line) = 0;
+    // Takes back the line just appended to the three lists: its frame never
+    // reached the port.
+    virtual void withdrawLastLine() = 0;
+};
+
+// What became of a frame handed to the send path.
+enum class SendOutcome {
+    Sent,        // counted, logged and written
+    PortClosed,  // nothing done: the port is not open
+    WriteFailed, // the port refused the bytes: not counted, not logged
 };
 
 class CommandChannel {
@@ -35,14 +46,18 @@ public:
     CommandChannel(FrameLink& link, FrameLog& log) : link_(link), log_(log) {}
 
     // Bytes from the hex text; nothing at all when the port is closed;
-    // otherwise advance the counter, log, then write 64 bytes.
-    void SendCommandFrame(std::string_view hexText);
+    // otherwise advance the counter, log, then write 64 bytes. A write the
+    // port refuses takes the counter and the line back, so that neither the
+    // history nor the next frame's counter claims a frame the controller
+    // never got.
+    SendOutcome SendCommandFrame(std::string_view hexText);
 
     // The reference run frame: logged as its text up to the first zero code,
     // written as its 64 characters (a shorter text is filled with zero codes,
     // characters after the 64th are neither sent nor logged), the counter
-    // neither carried nor advanced. Nothing at all when the port is closed.
-    void SendReferenceRunFrame(std::string_view frameText);
+    // neither carried nor advanced. Nothing at all when the port is closed;
+    // a refused write takes the line back.
+    SendOutcome SendReferenceRunFrame(std::string_view frameText);
 
     std::uint8_t frame_counter() const { return frame_counter_; }
 
