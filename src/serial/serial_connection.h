@@ -61,6 +61,10 @@ public:
     // The kind of the latest notification: CommEvent::Receive (2) for data.
     int commEvent() const { return commEvent_; }
 
+    // A line error as the port reports it. For tests: a pseudo-terminal
+    // cannot be made to fail a single read on demand.
+    void reportLineError(QSerialPort::SerialPortError error) { onErrorOccurred(error); }
+
 signals:
     // Data received with at least ReceiveThreshold bytes waiting, or an error
     // notification on a port that is still there; commEvent() tells which.

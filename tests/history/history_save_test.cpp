@@ -10,6 +10,7 @@
 #include <deque>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "history_model.h"
 #include "history_saver.h"
@@ -90,6 +91,29 @@ private:
     bool active_ = false;
 };
 
+// Runs as an ordinary user while it lives: as root the permission bits
+// below would not stop anything. Outside root it changes nothing.
+class OrdinaryUser {
+public:
+    OrdinaryUser() : wasRoot_(geteuid() == 0) {
+        active_ = !wasRoot_ || seteuid(65534) == 0; // nobody
+    }
+    ~OrdinaryUser() {
+        if (wasRoot_ && active_) {
+            active_ = seteuid(0) != 0;
+        }
+    }
+    bool active() const { return active_; }
+
+private:
+    bool wasRoot_;
+    bool active_ = false;
+};
+
+constexpr QFile::Permissions kReadable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+constexpr QFile::Permissions kEnterable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+constexpr QFile::Permissions kWritable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+
 // What an operator does: go to a folder and type a name. (selectFile() on a
 // shown dialog leaves the name box alone while it has the focus.)
 void typeFileName(QFileDialog* dialog, const QString& folder, const QString& name) {
@@ -115,6 +139,7 @@ private slots:
     void refusesAPathThatIsNotARegularFile();
     void failsBelowARegularFileAndLeavesItAlone();
     void failsWhenSpaceRunsOutAndKeepsTheOldFile();
+    void overwritesInPlaceWhereTheFolderTakesNoNewFile();
     void commandReportsWhatHappened_data();
     void commandReportsWhatHappened();
     void cancelWritesNothingAndKeepsStrFileName();
@@ -256,6 +281,42 @@ void HistorySaveTest::failsWhenSpaceRunsOutAndKeepsTheOldFile() {
     QCOMPARE(model.count(), 10000);
 }
 
+void HistorySaveTest::overwritesInPlaceWhereTheFolderTakesNoNewFile() {
+    // A shared folder the operator may not add to, holding a history file he
+    // may write: the save cannot go through a new file, but a plain
+    // overwrite can.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.his");
+    QVERIFY(writeFile(path, kHisHeader + "\"earlier session\"\r\n"));
+    QVERIFY(QFile::setPermissions(path, kReadable | kWritable));
+    QVERIFY(QFile::setPermissions(dir.path(), kReadable | kEnterable));
+    HistoryModel model;
+    fillSession(model);
+    {
+        OrdinaryUser user;
+        if (!user.active()) {
+            QSKIP("cannot run as an ordinary user here");
+        }
+        const HistorySaveResult saved = SaveHistory(model.records(), path, "V0.5B", kNow);
+        QVERIFY2(saved.ok, qPrintable(saved.reason));
+    }
+    QCOMPARE(readAll(path), kHisHeader + kSessionEntries);
+
+    // Where the file cannot be written either, the save fails, says why and
+    // leaves the file alone.
+    QVERIFY(QFile::setPermissions(path, kReadable));
+    model.clear();
+    {
+        OrdinaryUser user;
+        const HistorySaveResult refused = SaveHistory(model.records(), path, "V0.5B", kNow);
+        QVERIFY(!refused.ok);
+        QVERIFY(!refused.reason.isEmpty());
+    }
+    QCOMPARE(readAll(path), kHisHeader + kSessionEntries);
+    QCOMPARE(entriesOf(dir.path()), QStringList{"run.his"});
+    QVERIFY(QFile::setPermissions(dir.path(), kReadable | kEnterable | QFile::WriteOwner));
+}
+
 void HistorySaveTest::commandReportsWhatHappened_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("exchanges");
@@ -320,6 +381,7 @@ void HistorySaveTest::dialogProposesTheHistoryNameAndTypes() {
     QStringList filters;
     QString preselected;
     QStringList proposed;
+    QString folder;
     bool saving = false;
     bool confirmsOverwrite = false;
     WhenModal<QFileDialog>([&](QFileDialog* dialog) {
@@ -327,6 +389,7 @@ void HistorySaveTest::dialogProposesTheHistoryNameAndTypes() {
         filters = dialog->nameFilters();
         preselected = dialog->selectedNameFilter();
         proposed = dialog->selectedFiles();
+        folder = dialog->directory().absolutePath();
         saving = dialog->acceptMode() == QFileDialog::AcceptSave;
         confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
         dialog->reject();
@@ -338,6 +401,7 @@ void HistorySaveTest::dialogProposesTheHistoryNameAndTypes() {
     QCOMPARE(preselected, "History File (*.his)");
     QCOMPARE(proposed.size(), 1);
     QCOMPARE(QFileInfo(proposed.first()).fileName(), "Kelmora_history");
+    QCOMPARE(folder, QDir::homePath()); // not wherever the console was started
     QVERIFY(saving);
     QVERIFY(confirmsOverwrite);
 }

@@ -75,6 +75,12 @@ bool PtyPair::waitUntilQueuedForDevice(int count, int timeoutMs) {
     return false;
 }
 
+termios PtyPair::lineSettings() const {
+    termios line{};
+    ::tcgetattr(master_, &line); // the master reports the slave's settings
+    return line;
+}
+
 void PtyPair::closePeer() {
     if (master_ >= 0) {
         ::close(master_);

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <termios.h>
+
 class PtyPair {
 public:
     PtyPair();
@@ -23,6 +25,8 @@ public:
     bool waitUntilQueuedForDevice(int count, int timeoutMs = 2000);
     // The far end hangs up.
     void closePeer();
+    // The line as the system has it programmed now (speed, character format).
+    termios lineSettings() const;
 
 private:
     int master_ = -1;

@@ -154,6 +154,47 @@ private slots:
         QVERIFY(conn.isOpen());
     }
 
+    void aRefusedSettingLeavesTheLineAsItWas() {
+        // The line takes the speed, then refuses 1.5 stop bits: what it took
+        // must be put back, or the line would run at a speed that neither the
+        // settings nor the port text show.
+        PtyPair pty;
+        SerialConnection conn;
+        QVERIFY(openOn(conn, pty));
+        QVERIFY(!conn.setSettings(QStringLiteral("9600,e,7,1.5")).ok);
+        QCOMPARE(conn.settings(), QStringLiteral("115200,n,8,1"));
+        const termios line = pty.lineSettings();
+        QCOMPARE(cfgetospeed(&line), speed_t(B115200));
+        QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(line.c_cflag & PARENB, tcflag_t(0));
+        QVERIFY(conn.isOpen());
+    }
+
+    void scatteredReadErrorsDoNotLoseThePort() {
+        // Only an unbroken run of failed reads means the line is gone; a
+        // read that works in between starts the count again.
+        PtyPair pty;
+        SerialConnection conn;
+        QSignalSpy lost(&conn, &SerialConnection::portLost);
+        int blocks = 0;
+        connect(&conn, &SerialConnection::onComm, this, [&] {
+            if (conn.commEvent() == CommEvent::Receive) {
+                ++blocks;
+                conn.discardInput();
+            }
+        });
+        QVERIFY(openOn(conn, pty));
+        for (int run = 1; run <= 3; ++run) {
+            for (int i = 0; i < 40; ++i)
+                conn.reportLineError(QSerialPort::ReadError);
+            QVERIFY(pty.writeFromPeer(QByteArray(32, 'r')));
+            QTRY_COMPARE(blocks, run);
+            QVERIFY(conn.isOpen());
+        }
+        QTest::qWait(20);
+        QCOMPARE(lost.count(), 0);
+    }
+
     void openFailuresSayWhy_data() {
         QTest::addColumn<QString>("port");
         QTest::addColumn<int>("kind");

@@ -43,6 +43,7 @@ private slots:
     void closePortAndReopen();
     void openFailureOnAMissingPort();
     void peerClosingEndsInTheClosedState();
+    void bytesArrivingDuringTheHandlerAreDropped();
 };
 
 void ReceivePathTest::openPortGivesTheOpenState() {
@@ -173,6 +174,28 @@ void ReceivePathTest::peerClosingEndsInTheClosedState() {
     QVERIFY(!c.window.Timer1.isActive());
     QVERIFY(c.window.statusMessage().startsWith("Port closed:"));
     QCOMPARE(c.window.history().count(), 1);
+}
+
+void ReceivePathTest::bytesArrivingDuringTheHandlerAreDropped() {
+    // Ten bytes land while the first block is being logged. They belong to no
+    // block the console can align, so they go with the rest of the buffer and
+    // the next line is the next whole block.
+    OpenConsole c;
+    bool sentLate = false;
+    QObject::connect(&c.window.history(), &QAbstractItemModel::rowsInserted, [&] {
+        if (!sentLate) {
+            sentLate = true;
+            c.peer.write(QByteArray(10, '\x55'));
+            QTest::qSleep(50); // no event processing: the handler is still running
+        }
+    });
+    QVERIFY(c.peer.write(workedStatusFrame()));
+    QTRY_COMPARE(c.window.history().count(), 1);
+    QVERIFY(sentLate);
+    QVERIFY(c.peer.write(QByteArray(32, '\x11')));
+    QTRY_COMPARE(c.window.history().count(), 2);
+    QVERIFY(QByteArray::fromStdString(c.window.history().lineAt(1))
+                .startsWith("IN < 1111 1111 1111 1111 1111 1111 1111 1111 1111 1111"));
 }
 
 QTEST_MAIN(ReceivePathTest)
