@@ -11,13 +11,15 @@ packages=(
   clang-format
   fonts-dejavu-core
   poppler-utils
+  desktop-file-utils appstream man-db
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick),
-# "fuzz" (clang).
+# "fuzz" (clang), "package" (what CPack's Debian generator and lintian need).
 for extra in "$@"; do
   case "$extra" in
     screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    package) packages+=(dpkg-dev file lintian) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done

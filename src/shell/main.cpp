@@ -1,27 +1,52 @@
 // Kelmora: operator console for a four-axis motion controller.
 
+#include "command_line.h"
+#include "kelmora_version.h"
 #include "main_frm.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Kelmora");
-    QApplication::setApplicationVersion("V0.5B");
+    // Before QApplication: the window system is not needed to answer these,
+    // and may not be there (a terminal, a package build, a test).
+    const ConsoleCommandLine commandLine =
+        ParseConsoleCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (commandLine.action) {
+    case ConsoleCommandLine::Action::ShowHelp:
+        std::fputs(ConsoleUsageText().c_str(), stdout);
+        return 0;
+    case ConsoleCommandLine::Action::ShowVersion:
+        std::fputs(ConsoleVersionText().c_str(), stdout);
+        return 0;
+    case ConsoleCommandLine::Action::Refuse:
+        std::fprintf(stderr, "kelmora: %s\n\n%s", commandLine.error.c_str(),
+                     ConsoleUsageText().c_str());
+        return 2;
+    case ConsoleCommandLine::Action::Run:
+        break;
+    }
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Operator console for a four-axis motion controller");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption portOption(
-        "port", "Preset the Com Port box: a port number or a device name (/dev/ttyUSB0).", "NAME");
-    parser.addOption(portOption);
-    parser.process(app);
+    // Qt sees its own options only; it keeps pointers into these.
+    std::vector<std::string> qtArguments{argv[0]};
+    qtArguments.insert(qtArguments.end(), commandLine.qtArguments.begin(),
+                       commandLine.qtArguments.end());
+    std::vector<char*> qtArgv;
+    for (std::string& argument : qtArguments) {
+        qtArgv.push_back(argument.data());
+    }
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArguments.size());
+    QApplication app(qtArgc, qtArgv.data());
+    QApplication::setApplicationName("Kelmora");
+    QApplication::setApplicationVersion(kelmora::kVersionText);
 
     Main_frm window;
-    if (parser.isSet(portOption)) {
-        window.presetPort(parser.value(portOption));
+    if (commandLine.port) {
+        window.presetPort(QString::fromLocal8Bit(commandLine.port->c_str()));
     }
     window.show();
     return app.exec();

@@ -3,6 +3,7 @@
 #include "float_window.h"
 #include "follow_newest.h"
 #include "history_model.h"
+#include "kelmora_version.h"
 #include "key_preview.h"
 #include "lamp.h"
 #include "port_set.h"
@@ -97,7 +98,7 @@ void Main_frm::Form_Load() {
     ui.Option4[2]->setChecked(true);
     ui.Option5[3]->setChecked(true);
 
-    versionText_ = "V0.5B";
+    versionText_ = kelmora::kVersionText;
 
     layout_.SetLayout(form_);
     layoutRegistered_ = true;

@@ -1,0 +1,119 @@
+#include "command_line.h"
+
+#include "kelmora_version.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace {
+
+// QGuiApplication's and QApplication's documented options. Qt takes them
+// with one dash or two.
+constexpr std::array<std::string_view, 13> kQtOptionsWithValue = {
+    "platform",    "platformpluginpath", "platformtheme",
+    "plugin",      "qmljsdebugger",      "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",
+    "display",     "geometry",           "style",
+    "stylesheet",
+};
+constexpr std::array<std::string_view, 2> kQtFlags = {"reverse", "widgetcount"};
+
+template <std::size_t N>
+bool Contains(const std::array<std::string_view, N>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// "-style" and "--style" both name Qt's "style"; anything else gives "".
+std::string_view QtOptionName(std::string_view argument) {
+    if (argument.rfind("--", 0) == 0) {
+        argument.remove_prefix(2);
+    } else if (argument.rfind('-', 0) == 0) {
+        argument.remove_prefix(1);
+    } else {
+        return {};
+    }
+    if (const auto equals = argument.find('='); equals != std::string_view::npos) {
+        argument = argument.substr(0, equals);
+    }
+    return argument;
+}
+
+ConsoleCommandLine Refused(std::string why) {
+    ConsoleCommandLine refused;
+    refused.action = ConsoleCommandLine::Action::Refuse;
+    refused.error = std::move(why);
+    return refused;
+}
+
+} // namespace
+
+ConsoleCommandLine ParseConsoleCommandLine(const std::vector<std::string>& arguments) {
+    ConsoleCommandLine result;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            result.action = ConsoleCommandLine::Action::ShowHelp;
+            return result;
+        }
+        if (argument == "--version" || argument == "-v") {
+            result.action = ConsoleCommandLine::Action::ShowVersion;
+            return result;
+        }
+        if (argument == "--port" || argument.rfind("--port=", 0) == 0) {
+            std::string value;
+            if (argument == "--port") {
+                if (i + 1 == arguments.size()) {
+                    return Refused("--port needs a port number or a device name");
+                }
+                value = arguments[++i];
+            } else {
+                value = argument.substr(std::string_view("--port=").size());
+            }
+            if (value.empty()) {
+                return Refused("--port needs a port number or a device name");
+            }
+            result.port = value;
+            continue;
+        }
+        const std::string_view qtName = QtOptionName(argument);
+        if (Contains(kQtFlags, qtName)) {
+            result.qtArguments.push_back(argument);
+            continue;
+        }
+        if (Contains(kQtOptionsWithValue, qtName)) {
+            result.qtArguments.push_back(argument);
+            if (argument.find('=') == std::string::npos) {
+                if (i + 1 == arguments.size()) {
+                    return Refused(argument + " needs a value");
+                }
+                result.qtArguments.push_back(arguments[++i]);
+            }
+            continue;
+        }
+        if (argument.rfind('-', 0) == 0) {
+            return Refused("unknown option " + argument);
+        }
+        return Refused("unexpected argument " + argument);
+    }
+    return result;
+}
+
+std::string ConsoleUsageText() {
+    return "Usage: kelmora [--port NAME] [Qt options]\n"
+           "Operator console for a four-axis motion controller on one serial line.\n"
+           "\n"
+           "  --port NAME    preset the Com Port box: a port number (n is /dev/ttyS(n-1))\n"
+           "                 or a device name such as /dev/ttyUSB0; the port opens only\n"
+           "                 when Open Port is pressed\n"
+           "  -h, --help     this text\n"
+           "  -v, --version  the console's version\n"
+           "\n"
+           "Qt's window system options (-platform, -style, -display, ...) are passed on.\n"
+           "The console needs a display; --help and --version do not.\n";
+}
+
+std::string ConsoleVersionText() {
+    return std::string("Kelmora ") + kelmora::kVersionText + " (" + kelmora::kPackageVersion +
+           ")\n";
+}
