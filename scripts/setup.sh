@@ -13,11 +13,12 @@ packages=(
   poppler-utils
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick),
-# "fuzz" (clang).
+# "fuzz" (clang), "accessibility" (Xvfb, the AT-SPI bus and its Python client).
 for extra in "$@"; do
   case "$extra" in
     screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    accessibility) packages+=(xvfb xauth dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done
