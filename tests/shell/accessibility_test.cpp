@@ -243,8 +243,11 @@ void AccessibilityTest::aStreamIsAnnouncedOncePerScreenFrameAndEndsOnTheLastRead
         for (std::size_t i = 0; i < events.size(); ++i) {
             QVERIFY2(events[i].name != previous,
                      qPrintable(what + " announced again unchanged: " + previous));
+            // Timed where the sink hears them, a little after the timer ran
+            // out: a quarter of a frame is left for that; a flood comes
+            // within a fraction of a millisecond.
             if (i > 0) {
-                QVERIFY2(events[i].atNs - events[i - 1].atNs >= intervalNs - 1'000'000,
+                QVERIFY2(events[i].atNs - events[i - 1].atNs >= intervalNs * 3 / 4,
                          qPrintable(what + " announced twice within one screen frame"));
             }
             previous = events[i].name;
