@@ -32,21 +32,32 @@ std::int32_t PositionAt(std::string_view block, std::size_t offset) {
     return TypeCasting::StringToLong(block.substr(offset, 4));
 }
 
-void SetLamp(StatusReport& report, StatusLamp lamp, LampColour colour) {
-    report.lamps[static_cast<std::size_t>(lamp)] = colour;
-}
-
-// End switches and the emergency stop show a set bit as a fault.
-LampColour FaultLamp(std::uint8_t flags, std::int16_t bit) {
-    return TypeCasting::IsBitSet(flags, bit) ? LampColour::Red : LampColour::Green;
-}
-
-// Boost, sleep, cooling and spindle show a set bit as "on".
-LampColour StateLamp(std::uint8_t flags, std::int16_t bit) {
-    return TypeCasting::IsBitSet(flags, bit) ? LampColour::Green : LampColour::Red;
+// Every lamp takes its colour from its bit through SetBitColour, so that what a
+// colour means is decided in one place.
+void SetLamp(StatusReport& report, StatusLamp lamp, std::uint8_t flags, std::int16_t bit) {
+    const LampColour set = SetBitColour(lamp);
+    const LampColour clear = set == LampColour::Red ? LampColour::Green : LampColour::Red;
+    report.lamps[static_cast<std::size_t>(lamp)] = TypeCasting::IsBitSet(flags, bit) ? set : clear;
 }
 
 } // namespace
+
+LampColour SetBitColour(StatusLamp lamp) {
+    switch (lamp) {
+    case StatusLamp::Emergency:
+    case StatusLamp::EndX:
+    case StatusLamp::EndY:
+    case StatusLamp::EndZ:
+    case StatusLamp::EndC:
+        return LampColour::Red; // a switch or the emergency stop reports a fault
+    case StatusLamp::Boost:
+    case StatusLamp::Sleep:
+    case StatusLamp::Cooling:
+    case StatusLamp::Spindle:
+        break;
+    }
+    return LampColour::Green;
+}
 
 StatusReport DecodeStatus(std::string_view block) {
     StatusReport report;
@@ -60,17 +71,17 @@ StatusReport DecodeStatus(std::string_view block) {
     report.frameCounter = ByteAt(block, kFrameCounterOffset);
 
     const std::uint8_t auxiliary = ByteAt(block, kAuxiliaryFlagsOffset);
-    SetLamp(report, StatusLamp::Boost, StateLamp(auxiliary, 7));
-    SetLamp(report, StatusLamp::Sleep, StateLamp(auxiliary, 6));
-    SetLamp(report, StatusLamp::Cooling, StateLamp(auxiliary, 5));
-    SetLamp(report, StatusLamp::Spindle, StateLamp(auxiliary, 4));
+    SetLamp(report, StatusLamp::Boost, auxiliary, 7);
+    SetLamp(report, StatusLamp::Sleep, auxiliary, 6);
+    SetLamp(report, StatusLamp::Cooling, auxiliary, 5);
+    SetLamp(report, StatusLamp::Spindle, auxiliary, 4);
 
     const std::uint8_t switches = ByteAt(block, kSwitchFlagsOffset);
-    SetLamp(report, StatusLamp::Emergency, FaultLamp(switches, 4));
-    SetLamp(report, StatusLamp::EndC, FaultLamp(switches, 3));
-    SetLamp(report, StatusLamp::EndZ, FaultLamp(switches, 2));
-    SetLamp(report, StatusLamp::EndY, FaultLamp(switches, 1));
-    SetLamp(report, StatusLamp::EndX, FaultLamp(switches, 0));
+    SetLamp(report, StatusLamp::Emergency, switches, 4);
+    SetLamp(report, StatusLamp::EndC, switches, 3);
+    SetLamp(report, StatusLamp::EndZ, switches, 2);
+    SetLamp(report, StatusLamp::EndY, switches, 1);
+    SetLamp(report, StatusLamp::EndX, switches, 0);
     return report;
 }
 

@@ -25,6 +25,11 @@ enum class StatusLamp {
 };
 constexpr std::size_t kStatusLampCount = 9;
 
+// The colour a lamp shows while the controller reports its bit set: red for
+// the end switches and the emergency stop (a fault), green for boost, sleep,
+// cooling and spindle (on). The other colour means the bit is clear.
+LampColour SetBitColour(StatusLamp lamp);
+
 struct StatusReport {
     std::uint8_t mode = 0;
     std::int32_t positionX = 0;

@@ -1,5 +1,6 @@
 #include "main_frm.h"
 
+#include "console_accessibility.h"
 #include "float_window.h"
 #include "follow_newest.h"
 #include "history_model.h"
@@ -50,6 +51,7 @@ Main_frm::Main_frm(QWidget* parent)
     buildMenus();
     statusBar()->setObjectName("statusBar");
     statusBar()->setSizeGripEnabled(true);
+    MakeReadingsAccessible(ui, statusBar(), this);
 
     Timer1.setObjectName("Timer1");
     Timer1.setInterval(500);

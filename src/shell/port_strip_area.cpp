@@ -16,7 +16,7 @@ void BuildPortStripArea(QWidget* form, MainControls& ui) {
     ui.Label_Com->setAccessibleName("Com port settings");
     ui.Label4 = label(form, "Label4", "Label4", {770, 6, 30, 20}, "Top Right fixedRight");
     ui.Label4->setAccessibleName("Port lamp border");
-    ui.Label3 = lamp(form, "Label3", {773, 9, 24, 14}, "Port lamp", "Top Right fixedRight");
+    ui.Label3 = lamp(form, "Label3", {773, 9, 24, 14}, "Port", "Top Right fixedRight");
     ui.Label3->setColourValue(255); // red: closed
 
     ui.Command1 = button(form, "Command1", "Open Port", {696, 32, 104, 26}, "Right");

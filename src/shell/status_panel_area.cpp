@@ -88,7 +88,7 @@ void BuildStatusPanelArea(QWidget* form, MainControls& ui) {
     ui.Pufferfüllstand->setAccessibleName("Pufferfüllstand");
     ui.label_bufferfill_prozent = label(form, "label_bufferfill_prozent", "0 %", {544, 152, 44, 16},
                                         {}, Qt::AlignRight | Qt::AlignVCenter);
-    ui.label_bufferfill_prozent->setAccessibleName("Pufferfüllstand percent");
+    ui.label_bufferfill_prozent->setAccessibleName("Pufferfüllstand");
 
     ui.Com_Refresh = button(form, "Com_Refresh", "Refresh Status", {266, 180, 120, 24});
     ui.check_autorefresh = check(form, "check_autorefresh", "Autorefresh", {396, 182, 120, 20});

@@ -2,6 +2,7 @@
 
 #include "lamp.h"
 #include "main_frm.h"
+#include "worked_status_frame.h"
 
 #include <QLabel>
 #include <QListView>
@@ -66,9 +67,7 @@ void LayoutAndDisplayTest::smallerThanDesignLeavesEverythingInPlace() {
 
 void LayoutAndDisplayTest::workedStatusFrame() {
     Main_frm w;
-    w.display_input(bytes({0x02, 0x11, 0x90, 0x10, 0x27, 0x00, 0x00, 0xCE, 0xFF, 0xFF, 0xFF,
-                           0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x32, 0x00,
-                           0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00}));
+    w.display_input(WorkedStatusFrame().toStdString());
     QCOMPARE(w.ui.Label_mode->text(), QString("2"));
     QCOMPARE(w.ui.Label_posx->text(), QString("10000"));
     QCOMPARE(w.ui.Label_posy->text(), QString("-50"));

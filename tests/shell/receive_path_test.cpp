@@ -6,17 +6,13 @@
 #include "main_frm.h"
 #include "port_set.h"
 #include "pty_peer.h"
+#include "worked_status_frame.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
 namespace {
-QByteArray workedStatusFrame() {
-    return QByteArray::fromHex("02 11 90 10 27 00 00 CE FF FF FF 00 00 00 00 00 "
-                               "01 00 00 00 32 00 00 00 00 00 00 07 00 00 00 00");
-}
-
 struct OpenConsole {
     PtyPeer peer;
     Main_frm window;
@@ -62,7 +58,7 @@ void ReceivePathTest::openPortGivesTheOpenState() {
 void ReceivePathTest::statusFrameIsLoggedAndShown() {
     OpenConsole c;
     c.tick = 250;
-    QVERIFY(c.peer.write(workedStatusFrame()));
+    QVERIFY(c.peer.write(WorkedStatusFrame()));
     QTRY_COMPARE(c.window.history().count(), 1);
     const std::string expected = "IN < 0211 9010 2700 00CE FFFF FF00 0000 0000 0100 0000 3200 "
                                  "0000 0000 0007 0000 0000  t- 250";
@@ -94,7 +90,7 @@ void ReceivePathTest::elapsedTimeBetweenBlocks() {
 
 void ReceivePathTest::twoFramesInOneReadLogOnlyTheFirst() {
     OpenConsole c;
-    QByteArray two = workedStatusFrame();
+    QByteArray two = WorkedStatusFrame();
     two.append(QByteArray(32, char(0xAA)));
     // Both frames reach the line before the console reads it.
     QVERIFY(c.peer.write(two));
@@ -108,7 +104,7 @@ void ReceivePathTest::fortyByteReadReachesTheDecoder() {
     // Only the first 32 bytes make the line; all 40 reach display_input,
     // which reads only its own positions.
     OpenConsole c;
-    QByteArray forty = workedStatusFrame();
+    QByteArray forty = WorkedStatusFrame();
     forty.append(QByteArray(8, char(0x55)));
     QVERIFY(c.peer.write(forty));
     QTRY_COMPARE(c.window.history().count(), 1);
@@ -121,9 +117,9 @@ void ReceivePathTest::datasetListsClearOnTwoLines() {
     c.window.Com_Refresh_Click(); // one sent line in both dataset lists
     QCOMPARE(c.window.datasets().count(), 1);
     QCOMPARE(c.peer.read(64).size(), 64);
-    QVERIFY(c.peer.write(workedStatusFrame()));
+    QVERIFY(c.peer.write(WorkedStatusFrame()));
     QTRY_COMPARE(c.window.datasets().count(), 2); // request and answer
-    QVERIFY(c.peer.write(workedStatusFrame()));
+    QVERIFY(c.peer.write(WorkedStatusFrame()));
     QTRY_COMPARE(c.window.history().count(), 3);
     QCOMPARE(c.window.datasets().count(), 1); // replaced by the answer alone
     QCOMPARE(c.window.existingFloatWindow()->model().count(), 1);
@@ -163,7 +159,7 @@ void ReceivePathTest::openFailureOnAMissingPort() {
 
 void ReceivePathTest::peerClosingEndsInTheClosedState() {
     OpenConsole c;
-    QVERIFY(c.peer.write(workedStatusFrame()));
+    QVERIFY(c.peer.write(WorkedStatusFrame()));
     QTRY_COMPARE(c.window.history().count(), 1);
     c.peer.close();
     // The connection notes the loss at once and closes one event loop pass

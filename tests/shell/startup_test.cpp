@@ -194,7 +194,7 @@ void StartupTest::everyControlHasAnAccessibleName() {
     QCOMPARE(w.ui.Option5[3]->accessibleName(), QString("Step 4 c"));
     QCOMPARE(w.ui.Null_c->accessibleName(), QString("Zero c"));
     QCOMPARE(w.ui.Label_endx->accessibleName(), QString("End X"));
-    QCOMPARE(w.ui.Label3->accessibleName(), QString("Port lamp"));
+    QCOMPARE(w.ui.Label3->accessibleName(), QString("Port")); // said as "Port: closed"
 }
 
 void StartupTest::tabOrderFollowsTheAreas() {

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Checks the console on a real accessibility bus (AT-SPI, the one screen
+# readers such as Orca use), on a virtual X display: no desktop, no person.
+#
+#   scripts/accessibility-check.sh [SECONDS]
+#
+# It installs what it needs (scripts/setup.sh accessibility), builds the
+# console and the simulator (in build/, or $KELMORA_BUILD_DIR), starts Xvfb, a
+# session bus with its accessibility bus, kelmora-sim streaming status frames
+# at line rate (360 a second) and the console with accessibility switched on.
+# A small AT-SPI client (accessibility_listener.py) then reads the readings,
+# presses Open Port and Drive X / Y through the bus, listens to the announcements for SECONDS
+# (default 5) and prints the readings and how many announcements it heard.
+# Not part of the test command; it asserts nothing beyond the client finding
+# the console.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+seconds="${1:-5}"
+"$root/scripts/setup.sh" accessibility
+build_dir="${KELMORA_BUILD_DIR:-$root/build}"
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE="${KELMORA_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake --build "$build_dir" --target kelmora kelmora-sim --parallel "$(nproc)"
+
+if [[ -z "${KELMORA_A11Y_INNER:-}" ]]; then
+  # Everything below runs on a session bus of its own, which starts the
+  # accessibility bus when the console first asks for it.
+  exec env KELMORA_A11Y_INNER=1 dbus-run-session -- "$0" "$@"
+fi
+
+console="$build_dir/src/shell/kelmora"
+simulator="$build_dir/tools/simulator/kelmora-sim"
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+display=""
+for _ in $(seq 1 100); do
+  display="$(head -n 1 "$work/display" 2>/dev/null || true)"
+  [[ -n "$display" ]] && break
+  sleep 0.05
+done
+[[ -n "$display" ]] || { cat "$work/xvfb.log" >&2; echo "accessibility-check.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$display"
+
+# Slow axes, so that the positions move for a few seconds after Drive X / Y.
+"$simulator" --stream 360 --speed 100 >"$work/sim.out" &
+pids+=($!)
+device=""
+for _ in $(seq 1 100); do
+  device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
+  [[ -n "$device" ]] && break
+  sleep 0.05
+done
+[[ -n "$device" ]] || { echo "accessibility-check.sh: the controller simulator did not start" >&2; exit 1; }
+
+# Switched on as if a screen reader were running; the accessibility bus
+# itself is real.
+QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+  "$console" --port "$device" >"$work/console.log" 2>&1 &
+pids+=($!)
+
+# Debian's own interpreter: the AT-SPI bindings are Debian packages.
+if ! /usr/bin/python3 "$root/scripts/accessibility_listener.py" "$seconds"; then
+  cat "$work/console.log" >&2
+  exit 1
+fi
