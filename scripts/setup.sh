@@ -13,11 +13,14 @@ packages=(
   poppler-utils
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick),
-# "fuzz" (clang).
+# "fuzz" (clang), "screen-bench" (Xvfb, openbox, CuteCom, xdotool, the AT-SPI
+# bus and a session bus for it).
 for extra in "$@"; do
   case "$extra" in
     screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    screen-bench)
+      packages+=(xvfb xauth x11-utils openbox cutecom xdotool at-spi2-core dbus-daemon) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done
