@@ -24,8 +24,8 @@ int ioctl(int fd, unsigned long request, ...) {
     va_end(arguments);
 
     const int result = real(fd, request, argument);
-    const int modemRequest = request == TIOCMGET || request == TIOCMSET ||
-                             request == TIOCMBIS || request == TIOCMBIC;
+    const int modemRequest =
+        request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC;
     if (result < 0 && modemRequest && (errno == ENOTTY || errno == EINVAL)) {
         if (request == TIOCMGET && argument) {
             *(int*)argument = 0;

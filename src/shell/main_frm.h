@@ -13,6 +13,7 @@
 
 #include <command_frames.h>
 #include <frames/command_channel.h>
+#include <status_report.h>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -24,6 +25,7 @@
 #include <optional>
 #include <string_view>
 
+class DisplayRefresh;
 class HistoryModel;
 class KeyPreview;
 class QAction;
@@ -75,7 +77,13 @@ public:
     // option), with the port text showing it the way start-up does.
     void presetPort(const QString& port);
 
+    // Decodes the block at once; the status panel shows it at the next
+    // screen refresh.
     void display_input(std::string_view block);
+    // Brings the lists and the status panel up to every frame received and
+    // sent so far, now rather than at the next screen refresh (for tests,
+    // and whoever must read the display right after a frame).
+    void showPendingDisplay();
     std::uint8_t GetRampenbits() const;
     void Form_KeyPress(std::int16_t KeyAscii);
 
@@ -121,6 +129,10 @@ private:
     void connectHandlers();
     void applyConsoleStyle();
 
+    void showWaitingDisplay();
+    void showStatusReport(const StatusReport& report);
+    void paceListModel(HistoryModel& model);
+
     void sendMove(AxisPair pair);
     void reportInputError(const InputError& error);
     void clearInputMarks();
@@ -133,6 +145,8 @@ private:
     QWidget* form_ = nullptr;
     HistoryModel* history_ = nullptr;
     HistoryModel* datasets_ = nullptr;
+    DisplayRefresh* refresh_ = nullptr;
+    std::optional<StatusReport> statusToShow_; // decoded, not yet shown
     QPointer<Float> float_;
     QPointer<Port_Set> portSet_;
     clsLayout layout_;
