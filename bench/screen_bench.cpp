@@ -8,8 +8,10 @@
 //   rss_mb           VmRSS from /proc/<pid>/status at the end of the phase
 //
 // and, from the console's own answers (screen_console), the history lines
-// logged and the longest gap of a 1 ms timer (a stall of the event loop),
-// measured in phases of their own because the timer costs CPU itself.
+// logged and the longest gap of a 1 ms timer (a stall of the event loop)
+// with the most CPU time the console spent between two ticks (its own part
+// of a stall), measured in phases of their own because the timer costs CPU
+// itself.
 //
 // Phases, each subject in turn: line rate (360 frames/s for the given
 // seconds), then for the console 10 s at line rate with the stall meter,
@@ -203,6 +205,7 @@ int timeoutFor(int seconds) {
 struct ConsoleAnswer {
     long logged = -1;
     double stallMs = -1;
+    double busyMs = -1;
 };
 
 ConsoleAnswer askConsole(QProcess& console) {
@@ -213,8 +216,8 @@ ConsoleAnswer askConsole(QProcess& console) {
         if (!line) {
             return answer;
         }
-        if (std::sscanf(line->constData(), "logged %ld stall_ms %lf", &answer.logged,
-                        &answer.stallMs) == 2) {
+        if (std::sscanf(line->constData(), "logged %ld stall_ms %lf busy_ms %lf", &answer.logged,
+                        &answer.stallMs, &answer.busyMs) == 3) {
             return answer;
         }
     }
@@ -261,6 +264,7 @@ bool runConsole(const QString& subject, bool accessible, int seconds, int floodS
             runPhase(peer, pid, lineRateOrder(kStallSeconds), timeoutFor(kStallSeconds));
         const ConsoleAnswer afterStall = askConsole(console);
         figure(subject, "line_rate_stall_ms_worst", afterStall.stallMs);
+        figure(subject, "line_rate_busy_ms_worst", afterStall.busyMs);
         figure(subject, "line_rate_metered_frames_logged",
                double(afterStall.logged - afterLine.logged));
         figure(subject, "line_rate_metered_frames_sent", double(stall.sent));
@@ -274,6 +278,7 @@ bool runConsole(const QString& subject, bool accessible, int seconds, int floodS
                double(afterFlood.logged - afterStall.logged) / flood.seconds);
         figure(subject, "flood_cpu_percent", flood.cpuPercent);
         figure(subject, "flood_stall_ms_worst", afterFlood.stallMs);
+        figure(subject, "flood_busy_ms_worst", afterFlood.busyMs);
         figure(subject, "flood_rss_mb", flood.rssMb);
     }
     figure(subject, "rss_mb_peak", residentMbOf(pid, "VmHWM:"));

@@ -5,7 +5,8 @@
 //
 //   meter    start timing the event loop (a 1 ms timer: it costs CPU, so
 //            it runs only in the phases that measure stalls)
-//   report   "logged <history lines> stall_ms <longest gap>", meter stopped
+//   report   "logged <history lines> stall_ms <longest gap> busy_ms <most
+//            CPU time between two ticks>", meter stopped
 //
 // Nothing else of the console is changed; it runs until stdin closes.
 
@@ -61,8 +62,9 @@ int main(int argc, char* argv[]) {
                 metering = true;
             } else if (order == "report") {
                 stalls.stop();
-                std::printf("logged %d stall_ms %.3f\n", window.history().count(),
-                            metering ? stalls.worstGapMs() : -1.0);
+                std::printf("logged %d stall_ms %.3f busy_ms %.3f\n", window.history().count(),
+                            metering ? stalls.worstGapMs() : -1.0,
+                            metering ? stalls.worstBusyMs() : -1.0);
                 std::fflush(stdout);
                 metering = false;
             }

@@ -67,9 +67,9 @@ void HistoryLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 
     const bool enabled = option.state.testFlag(QStyle::State_Enabled);
     const QPalette::ColorGroup group =
-        !enabled ? QPalette::Disabled
-                 : (option.state.testFlag(QStyle::State_Active) ? QPalette::Normal
-                                                                : QPalette::Inactive);
+        !enabled
+            ? QPalette::Disabled
+            : (option.state.testFlag(QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive);
     const bool selected = option.state.testFlag(QStyle::State_Selected);
     if (selected) {
         painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
@@ -91,8 +91,8 @@ void HistoryLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         focus.QStyleOption::operator=(option);
         focus.rect = option.rect;
         focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
-        focus.backgroundColor = option.palette.color(group, selected ? QPalette::Highlight
-                                                                     : QPalette::Window);
+        focus.backgroundColor =
+            option.palette.color(group, selected ? QPalette::Highlight : QPalette::Window);
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
     }
 }
