@@ -151,11 +151,23 @@ int main(int argc, char** argv) {
         "cat " + path.toStdString() + " > " + copy.toStdString(); // fixed paths, no quoting needed
     const int catStatus = std::system(cat.c_str());
     const double catSeconds = secondsSince(start);
+    // The save makes its file durable before it replaces the old one (the
+    // sync QSaveFile does on commit); cat does not. The same copy made
+    // durable too, for a like-for-like figure.
+    QFile::remove(copy);
+    start = Clock::now();
+    const std::string catSynced = cat + " && sync -d " + copy.toStdString();
+    const int catSyncedStatus = std::system(catSynced.c_str());
+    const double catSyncedSeconds = secondsSince(start);
     print("saved_lines", static_cast<double>(saved.count()));
     print("saved_file_mb", static_cast<double>(QFile(path).size()) / 1048576.0);
     print("save_seconds", saveSeconds);
     print("format_only_seconds", formattedBytes > 0 ? formatSeconds : -1.0);
     print("cat_seconds", catStatus == 0 ? catSeconds : -1.0);
+    print("save_ratio_to_cat", catStatus == 0 ? saveSeconds / catSeconds : -1.0);
+    print("cat_then_sync_seconds", catSyncedStatus == 0 ? catSyncedSeconds : -1.0);
+    print("save_ratio_to_cat_then_sync",
+          catSyncedStatus == 0 ? saveSeconds / catSyncedSeconds : -1.0);
     QFile::remove(path);
     QFile::remove(copy);
     return 0;

@@ -6,12 +6,13 @@
 #
 #   scripts/bench.sh               all benchmarks
 #   scripts/bench.sh receive send  only those (receive, roundtrip, send,
-#                                  startup, history, history_view)
+#                                  startup, history, history_view, screen)
+# "screen" runs on a virtual X display beside CuteCom (scripts/screen-bench.sh).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
 
-all=(receive roundtrip send startup history history_view)
+all=(receive roundtrip send startup history history_view screen)
 if (($# > 0)); then selected=("$@"); else selected=("${all[@]}"); fi
 for name in "${selected[@]}"; do
   case " ${all[*]} " in
@@ -23,8 +24,12 @@ done
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=()
-for name in "${selected[@]}"; do targets+=("${name}_bench"); done
-cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}" >/dev/null
+for name in "${selected[@]}"; do
+  [[ $name == screen ]] || targets+=("${name}_bench")
+done
+if ((${#targets[@]} > 0)); then
+  cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}" >/dev/null
+fi
 
 export QT_QPA_PLATFORM=offscreen
 echo "machine.cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)"
@@ -32,6 +37,10 @@ echo "machine.cores=$(nproc)"
 echo "machine.qt=$(qtpaths6 --qt-version 2>/dev/null || echo unknown)"
 echo "machine.load_average_1min=$(cut -d ' ' -f 1 /proc/loadavg)"
 for name in "${selected[@]}"; do
+  if [[ $name == screen ]]; then
+    (unset QT_QPA_PLATFORM; "$root/scripts/screen-bench.sh")
+    continue
+  fi
   # Qt's notes on the offscreen platform are not figures.
   "$build_dir/bench/${name}_bench" 2> >(grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints >&2)
 done

@@ -15,13 +15,16 @@ packages=(
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick),
 # "fuzz" (clang), "package" (what CPack's Debian generator and lintian need),
-# "accessibility" (Xvfb, the AT-SPI bus and its Python client).
+# "accessibility" (Xvfb, the AT-SPI bus and its Python client), "screen-bench"
+# (Xvfb, openbox, CuteCom, xdotool, the AT-SPI bus and a session bus for it).
 for extra in "$@"; do
   case "$extra" in
     screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     package) packages+=(dpkg-dev file lintian) ;;
     accessibility) packages+=(xvfb xauth dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0) ;;
+    screen-bench)
+      packages+=(xvfb xauth x11-utils openbox cutecom xdotool at-spi2-core dbus-daemon) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done

@@ -10,34 +10,83 @@ bool HistoryModel::beginAppend() {
     if (records_.count() >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         return false;
     }
-    beginInsertRows(QModelIndex(), count(), count());
+    if (!announceLater_) {
+        beginInsertRows(QModelIndex(), count(), count());
+    }
     return true;
+}
+
+void HistoryModel::endAppend() {
+    if (announceLater_) {
+        noteWaiting();
+        return;
+    }
+    shownRows_ = count();
+    endInsertRows();
+}
+
+void HistoryModel::noteWaiting() {
+    if (!waiting_) {
+        waiting_ = true;
+        emit waitingForAnnouncement();
+    }
+}
+
+void HistoryModel::setAnnounceLater(bool later) {
+    if (!later) {
+        announceWaiting();
+    }
+    announceLater_ = later;
+}
+
+void HistoryModel::announceWaiting() {
+    waiting_ = false;
+    if (resetWaiting_) {
+        resetWaiting_ = false;
+        beginResetModel();
+        shownRows_ = count();
+        endResetModel();
+    } else if (count() > shownRows_) {
+        beginInsertRows(QModelIndex(), shownRows_, count() - 1);
+        shownRows_ = count();
+        endInsertRows();
+    }
 }
 
 void HistoryModel::appendSentFrame(const CommandFrame& frame) {
     if (beginAppend()) {
         records_.appendSentFrame(frame);
-        endInsertRows();
+        endAppend();
     }
 }
 
 void HistoryModel::appendReceived(const ReceivedBlock& block, std::int32_t elapsedMs) {
     if (beginAppend()) {
         records_.appendReceived(block, elapsedMs);
-        endInsertRows();
+        endAppend();
     }
 }
 
 void HistoryModel::appendText(std::string_view text) {
     if (beginAppend()) {
         records_.appendText(text);
-        endInsertRows();
+        endAppend();
     }
 }
 
 void HistoryModel::clear() {
+    emit cleared();
+    if (announceLater_) {
+        // The views keep their rows until they hear of the clear; until
+        // then the rows beyond the new lines read as empty.
+        records_.clear();
+        resetWaiting_ = true;
+        noteWaiting();
+        return;
+    }
     beginResetModel();
     records_.clear();
+    shownRows_ = 0;
     endResetModel();
 }
 
@@ -45,8 +94,14 @@ void HistoryModel::removeLast() {
     if (count() == 0) {
         return;
     }
-    beginRemoveRows(QModelIndex(), count() - 1, count() - 1);
+    const int last = count() - 1;
+    if (last >= shownRows_ || resetWaiting_) {
+        records_.removeLast(); // the views never heard of it
+        return;
+    }
+    beginRemoveRows(QModelIndex(), last, last);
     records_.removeLast();
+    shownRows_ = count();
     endRemoveRows();
 }
 
@@ -55,12 +110,13 @@ std::string HistoryModel::lineAt(int row) const {
 }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : count();
+    return parent.isValid() ? 0 : shownRows_;
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole ||
-        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
+        index.row() >= count()) {
         return {};
     }
     return HistoryDisplayText(lineAt(index.row()));

@@ -4,6 +4,13 @@
 // lines are kept compact (HistoryRecords) and formatted only when a view
 // asks for the visible rows, so a session of millions of lines stays small
 // and a view with uniform item sizes stays fast.
+//
+// A line is recorded the moment it is appended (count(), lineAt() and a
+// save see it at once). Views normally hear of it at once too; with
+// setAnnounceLater(true) they hear of the lines appended, and of a clear,
+// only when announceWaiting() is called, all together: lines arriving
+// hundreds of times a second then cost the views one insertion (or one
+// reset) per screen refresh instead of one per line.
 
 #include <QAbstractListModel>
 #include <string>
@@ -24,19 +31,38 @@ public:
     void clear();
     void removeLast();
 
+    void setAnnounceLater(bool later);
+    // Tells the views of every line appended and clear since the last call.
+    void announceWaiting();
+    bool hasWaiting() const { return waiting_; }
+
+    // Lines recorded, announced to the views or not.
     int count() const { return static_cast<int>(records_.count()); }
     // The line's real 8-bit characters, as they are saved.
     std::string lineAt(int row) const;
     std::size_t memoryBytes() const { return records_.memoryBytes(); }
     const HistoryRecords& records() const { return records_; }
 
+    // Rows the views know of.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // DisplayRole: the line as drawn (see HistoryDisplayText).
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+signals:
+    // Lines or a clear wait to be announced; once until announceWaiting().
+    void waitingForAnnouncement();
+    // The lines are being cleared: sent at once, whenever the views hear of it.
+    void cleared();
+
 private:
     // Rows of a Qt model are int; beyond that the list no longer grows.
     bool beginAppend();
+    void endAppend();
+    void noteWaiting();
 
     HistoryRecords records_;
+    bool announceLater_ = false;
+    bool waiting_ = false;
+    bool resetWaiting_ = false; // cleared since the views last heard
+    int shownRows_ = 0;         // the rows the views know of
 };

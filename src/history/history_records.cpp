@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <tuple>
 
 #include "type_casting.h"
 
@@ -56,17 +58,6 @@ std::uint8_t* packSparse(std::uint8_t* out, const std::array<std::uint8_t, N>& b
     return value;
 }
 
-template <std::size_t N>
-const std::uint8_t* unpackSparse(const std::uint8_t* in, std::array<std::uint8_t, N>& bytes) {
-    constexpr std::size_t maskBytes = N / 8;
-    const std::uint64_t mask = getLittleEndian(in, maskBytes);
-    const std::uint8_t* value = in + maskBytes;
-    for (std::size_t i = 0; i < N; ++i) {
-        bytes[i] = (mask >> i) & 1 ? *value++ : 0;
-    }
-    return value;
-}
-
 // Lines are formatted in place, without a string per byte: saving a million
 // lines is mostly this. The digits still come from ByteToHex.
 using HexPair = std::array<char, 2>;
@@ -83,39 +74,61 @@ const std::array<HexPair, 256>& hexPairs() {
     return table;
 }
 
-char* putHex(const std::array<HexPair, 256>& hex, char* out, std::uint8_t b) {
-    const HexPair& pair = hex[b];
-    *out++ = pair[0];
-    *out++ = pair[1];
-    return out;
+// Calls visit(i, byte) for each non-zero byte of a sparse record, in order;
+// returns the first byte after the record's values. Most bytes of a frame
+// are zero, so only the set bits of the mask are visited.
+template <std::size_t N, typename Visit>
+const std::uint8_t* forEachNonZero(const std::uint8_t* in, Visit visit) {
+    constexpr std::size_t maskBytes = N / 8;
+    std::uint64_t mask = getLittleEndian(in, maskBytes);
+    const std::uint8_t* value = in + maskBytes;
+    while (mask != 0) {
+        const auto i = static_cast<std::size_t>(__builtin_ctzll(mask));
+        visit(i, *value++);
+        mask &= mask - 1;
+    }
+    return value;
 }
 
-void appendSentLine(const CommandFrame& frame, std::string& out) {
+// Where the hex digits of byte i stand in a received line: after "IN < ",
+// in groups of four digits each followed by a blank.
+constexpr std::size_t receivedDigitsAt(std::size_t i) {
+    return 5 + (i / 2) * 5 + (i % 2) * 2;
+}
+
+// The received line with every byte zero and no elapsed digits yet.
+constexpr std::string_view kZeroReceivedLine =
+    "IN < 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000  t- ";
+static_assert(kZeroReceivedLine.size() == receivedDigitsAt(32) + 4);
+
+// The sent line straight from its record: 128 digits, "00" for every byte
+// the record leaves out.
+void appendSentLine(const std::uint8_t* sparse, std::string& out) {
     const std::size_t start = out.size();
-    out.resize(start + 2 * frame.size());
+    out.resize(start + 2 * std::tuple_size_v<CommandFrame>, '0');
     char* digits = &out[start];
     const auto& hex = hexPairs();
-    for (std::uint8_t b : frame) {
-        digits = putHex(hex, digits, b);
-    }
+    forEachNonZero<std::tuple_size_v<CommandFrame>>(sparse, [&](std::size_t i, std::uint8_t b) {
+        std::memcpy(digits + 2 * i, hex[b].data(), 2);
+    });
 }
 
 // The same text as ReceivedLine: "IN < ", sixteen groups of four digits
 // each followed by a blank, " t- ", the elapsed milliseconds.
-void appendReceivedLine(const ReceivedBlock& block, std::int32_t elapsedMs, std::string& out) {
-    static constexpr std::string_view kPrefix = "IN < ";
-    static constexpr std::string_view kSeparator = " t- ";
-    char line[kPrefix.size() + 16 * 5 + kSeparator.size() + 11];
-    char* at = std::copy(kPrefix.begin(), kPrefix.end(), line);
+void appendReceivedLine(const std::uint8_t* sparse, std::string& out) {
+    const std::size_t start = out.size();
+    constexpr std::size_t kLongest = kZeroReceivedLine.size() + 11;
+    out.resize(start + kLongest);
+    char* line = &out[start];
+    std::memcpy(line, kZeroReceivedLine.data(), kZeroReceivedLine.size());
     const auto& hex = hexPairs();
-    for (std::size_t i = 0; i < block.size(); i += 2) {
-        at = putHex(hex, at, block[i]);
-        at = putHex(hex, at, block[i + 1]);
-        *at++ = ' ';
-    }
-    at = std::copy(kSeparator.begin(), kSeparator.end(), at);
-    at = std::to_chars(at, line + sizeof line, elapsedMs).ptr;
-    out.append(line, static_cast<std::size_t>(at - line));
+    const std::uint8_t* elapsed = forEachNonZero<std::tuple_size_v<ReceivedBlock>>(
+        sparse, [&](std::size_t i, std::uint8_t b) {
+            std::memcpy(line + receivedDigitsAt(i), hex[b].data(), 2);
+        });
+    const auto elapsedMs = static_cast<std::int32_t>(getLittleEndian(elapsed, 4));
+    char* end = std::to_chars(line + kZeroReceivedLine.size(), line + kLongest, elapsedMs).ptr;
+    out.resize(start + static_cast<std::size_t>(end - line));
 }
 
 } // namespace
@@ -191,18 +204,12 @@ std::string HistoryRecords::lineAt(std::size_t row) const {
 void HistoryRecords::appendLineTo(std::size_t row, std::string& out) const {
     const std::uint8_t* record = recordAt(row);
     switch (record[0]) {
-    case kSent: {
-        CommandFrame frame;
-        unpackSparse(record + 1, frame);
-        appendSentLine(frame, out);
+    case kSent:
+        appendSentLine(record + 1, out);
         return;
-    }
-    case kReceived: {
-        ReceivedBlock block;
-        const std::uint8_t* elapsed = unpackSparse(record + 1, block);
-        appendReceivedLine(block, static_cast<std::int32_t>(getLittleEndian(elapsed, 4)), out);
+    case kReceived:
+        appendReceivedLine(record + 1, out);
         return;
-    }
     case kText:
         out.append(reinterpret_cast<const char*>(record + 5),
                    static_cast<std::size_t>(getLittleEndian(record + 1, 4)));

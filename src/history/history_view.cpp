@@ -1,5 +1,7 @@
 #include "history_view.h"
 
+#include "history_line_delegate.h"
+
 #include <QCursor>
 #include <QPaintEvent>
 #include <QPainter>
@@ -28,6 +30,7 @@ qint64 floorDivide(qint64 value, qint64 divisor) {
 } // namespace
 
 HistoryView::HistoryView(QWidget* parent) : QListView(parent) {
+    setItemDelegate(new HistoryLineDelegate(this));
     setUniformItemSizes(true);
     setHorizontalScrollMode(ScrollPerPixel);
 }

@@ -1,5 +1,6 @@
 #include "control_factory.h"
 
+#include "history_view.h"
 #include "lamp.h"
 
 #include <QCheckBox>
@@ -98,8 +99,9 @@ QFrame* line(QWidget* parent, const QString& name, QRect geometry) {
 
 QListView* list(QWidget* parent, const QString& name, QRect geometry, const QString& tag,
                 const QString& accessibleName) {
-    auto* w = new QListView(parent);
-    w->setUniformItemSizes(true);
+    // A list of frame lines, refreshed with every frame: the view whose rows
+    // cost least to paint.
+    auto* w = new HistoryView(parent);
     w->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return place(w, name, geometry, tag, accessibleName);
 }

@@ -2,6 +2,7 @@
 
 #include "follow_newest.h"
 #include "history_model.h"
+#include "history_view.h"
 
 #include <QListView>
 
@@ -16,10 +17,9 @@ Float::Float(QWidget* owner)
     resize(554, 26);
 
     model_ = new HistoryModel(this);
-    List1 = new QListView(this);
+    List1 = new HistoryView(this);
     List1->setObjectName("List1");
     List1->setAccessibleName("Current Datasets");
-    List1->setUniformItemSizes(true);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     List1->setModel(model_);
     FollowNewest::install(List1);

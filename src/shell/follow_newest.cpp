@@ -12,6 +12,24 @@ FollowNewest::FollowNewest(QListView* view) : QObject(view), view_(view) {
     QAbstractItemModel* model = view->model();
     connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, &FollowNewest::beforeInsert);
     connect(model, &QAbstractItemModel::rowsInserted, this, &FollowNewest::afterInsert);
+    // The range also changes without a line being added: the first line too
+    // wide for the list brings the horizontal bar, and the rows shown shrink
+    // by one. A list that was at the bottom stays there.
+    QScrollBar* bar = view->verticalScrollBar();
+    lastValue_ = bar->value();
+    lastMaximum_ = bar->maximum();
+    connect(bar, &QScrollBar::valueChanged, this, [this](int value) { lastValue_ = value; });
+    connect(bar, &QScrollBar::rangeChanged, this,
+            [this](int, int maximum) { rangeChanged(maximum); });
+}
+
+void FollowNewest::rangeChanged(int maximum) {
+    const bool wasAtBottom = lastValue_ >= lastMaximum_;
+    lastMaximum_ = maximum;
+    lastValue_ = view_->verticalScrollBar()->value();
+    if (wasAtBottom && maximum > lastValue_ && !scroll_.isActive()) {
+        scroll_.start(0, this);
+    }
 }
 
 void FollowNewest::beforeInsert() {

@@ -17,9 +17,14 @@ private:
     explicit FollowNewest(QListView* view);
     void beforeInsert();
     void afterInsert();
+    void rangeChanged(int maximum);
     void timerEvent(QTimerEvent* event) override;
 
     QListView* view_;
     bool follow_ = true;
     QBasicTimer scroll_; // active while a scroll to the bottom is due
+    // The bar as last seen, to tell whether it was at the bottom before its
+    // range changed.
+    int lastValue_ = 0;
+    int lastMaximum_ = 0;
 };

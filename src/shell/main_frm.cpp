@@ -1,6 +1,7 @@
 #include "main_frm.h"
 
 #include "console_accessibility.h"
+#include "display_refresh.h"
 #include "float_window.h"
 #include "follow_newest.h"
 #include "history_model.h"
@@ -37,6 +38,9 @@ Main_frm::Main_frm(QWidget* parent)
       link_(MSComm1), channel_(link_, log_) {
     setObjectName("Main_frm");
     setWindowTitle("Kelmora");
+    refresh_ = new DisplayRefresh(this, [this] { showWaitingDisplay(); });
+    paceListModel(*history_);
+    paceListModel(*datasets_);
 
     form_ = new QWidget(this);
     form_->setObjectName("form");
@@ -147,8 +151,30 @@ void Main_frm::resizeEvent(QResizeEvent* event) {
 Float& Main_frm::floatWindow() {
     if (!float_) {
         float_ = new Float(this);
+        paceListModel(float_->model());
     }
     return *float_;
+}
+
+void Main_frm::paceListModel(HistoryModel& model) {
+    model.setAnnounceLater(true);
+    connect(&model, &HistoryModel::waitingForAnnouncement, refresh_, &DisplayRefresh::request);
+}
+
+void Main_frm::showPendingDisplay() {
+    refresh_->showNow();
+}
+
+void Main_frm::showWaitingDisplay() {
+    history_->announceWaiting();
+    datasets_->announceWaiting();
+    if (float_) {
+        float_->model().announceWaiting();
+    }
+    if (statusToShow_) {
+        showStatusReport(*statusToShow_);
+        statusToShow_.reset();
+    }
 }
 
 Port_Set& Main_frm::portSettings() {

@@ -13,6 +13,7 @@
 
 #include <command_frames.h>
 #include <frames/command_channel.h>
+#include <status_report.h>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -25,6 +26,7 @@
 #include <optional>
 #include <string_view>
 
+class DisplayRefresh;
 class HistoryModel;
 class KeyPreview;
 class QAction;
@@ -78,7 +80,13 @@ public:
     // refused in the status bar and the port stays as it was.
     void presetPort(const QString& port);
 
+    // Decodes the block at once; the status panel shows it at the next
+    // screen refresh.
     void display_input(std::string_view block);
+    // Brings the lists and the status panel up to every frame received and
+    // sent so far, now rather than at the next screen refresh (for tests,
+    // and whoever must read the display right after a frame).
+    void showPendingDisplay();
     std::uint8_t GetRampenbits() const;
     void Form_KeyPress(std::int16_t KeyAscii);
 
@@ -125,6 +133,10 @@ private:
     void connectHandlers();
     void applyConsoleStyle();
 
+    void showWaitingDisplay();
+    void showStatusReport(const StatusReport& report);
+    void paceListModel(HistoryModel& model);
+
     void sendMove(AxisPair pair);
     void sendFrame(const std::string& hexText, const QString& command);
     void sendReferenceRun(const std::string& frameText, const QString& command);
@@ -141,6 +153,8 @@ private:
     QWidget* form_ = nullptr;
     HistoryModel* history_ = nullptr;
     HistoryModel* datasets_ = nullptr;
+    DisplayRefresh* refresh_ = nullptr;
+    std::optional<StatusReport> statusToShow_; // decoded, not yet shown
     QPointer<Float> float_;
     QPointer<Port_Set> portSet_;
     clsLayout layout_;

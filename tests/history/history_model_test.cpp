@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QListView>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -18,6 +19,7 @@ private slots:
     void showsControlCodesAsHexInBrackets();
     void keepsTheRealBytesBehindTheShownText();
     void announcesEachAppendedRowAndClear();
+    void laterAnnouncementsKeepViewsConsistent();
     void copyPutsTheSelectedLinesInRowOrder();
     void copyWithNothingSelectedLeavesTheClipboardAlone();
 };
@@ -76,6 +78,40 @@ void HistoryModelTest::announcesEachAppendedRowAndClear() {
     QCOMPARE(model.rowCount(), 0);
     model.appendText("after");
     QCOMPARE(model.lineAt(0), "after"s);
+}
+
+void HistoryModelTest::laterAnnouncementsKeepViewsConsistent() {
+    // Random appends, clears and announcements, as the receive path and the
+    // screen refresh interleave them; the tester checks every signal against
+    // rowCount, and a view reads every row it knows of throughout.
+    HistoryModel model;
+    model.setAnnounceLater(true);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy waiting(&model, &HistoryModel::waitingForAnnouncement);
+    QRandomGenerator random(7);
+    int lines = 0;
+    for (int step = 0; step < 2000; ++step) {
+        const int action = random.bounded(10);
+        if (action < 6) {
+            model.appendText("line " + std::to_string(lines++));
+        } else if (action < 7) {
+            model.clear();
+            lines = 0;
+        } else {
+            const int before = waiting.count();
+            model.announceWaiting();
+            QCOMPARE(model.rowCount(), model.count());
+            QVERIFY(!model.hasWaiting());
+            QCOMPARE(waiting.count(), before); // announcing asks for nothing more
+        }
+        QCOMPARE(model.count(), lines); // recorded at once, announced or not
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QVariant shown = model.index(row).data();
+            QVERIFY(row < model.count() ? shown.isValid() : !shown.isValid());
+        }
+    }
+    // One request per quiet spell, not one per line.
+    QVERIFY(waiting.count() < 2000 / 3);
 }
 
 void HistoryModelTest::copyPutsTheSelectedLinesInRowOrder() {

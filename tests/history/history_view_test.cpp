@@ -88,6 +88,8 @@ private slots:
     void keysMoveTheCurrentLine();
     void aLongLineIsNotCutShort();
     void clearingEmptiesTheView();
+    void glyphRunsPaintWhatTheItemDelegatePaints_data();
+    void glyphRunsPaintWhatTheItemDelegatePaints();
 };
 
 void HistoryViewTest::rowsStackWithoutGapsAndAreFoundWhereTheyAreDrawn() {
@@ -224,6 +226,49 @@ void HistoryViewTest::clearingEmptiesTheView() {
     s.model.appendText(numberedLine(0));
     s.settle();
     QCOMPARE(s.view.indexAt(s.centreOf(0)).row(), 0);
+}
+
+void HistoryViewTest::glyphRunsPaintWhatTheItemDelegatePaints_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("received line")
+        << QByteArray("IN < 0211 9010 2700 00CE FFFF FF00 0000 0000  t- 250") << false;
+    QTest::newRow("selected sent line") << QByteArray(64, '0') << true;
+    QTest::newRow("control codes shown in brackets") << QByteArray("\x02\x31\x04") << false;
+    QTest::newRow("latin-1, laid out") << QByteArray("caf\xE9 Stra\xDF"
+                                                     "e")
+                                       << true;
+}
+
+void HistoryViewTest::glyphRunsPaintWhatTheItemDelegatePaints() {
+    // The history's own delegate and Qt's, each on the same row of the same
+    // view: the same pixels, selection and all.
+    QFETCH(QByteArray, line);
+    QFETCH(bool, selected);
+    HistoryModel model;
+    model.appendText(line.toStdString());
+    HistoryView view;
+    view.setFont(QFont("Monospace", 9));
+    view.setModel(&model);
+    view.resize(600, 60);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    if (selected) {
+        view.selectionModel()->select(model.index(0), QItemSelectionModel::Select);
+    }
+    const auto rowPixels = [&] {
+        view.viewport()->repaint();
+        const QRect row = view.visualRect(model.index(0)).intersected(view.viewport()->rect());
+        return view.viewport()->grab(row).toImage();
+    };
+    const QImage fast = rowPixels();
+    QStyledItemDelegate plain;
+    QAbstractItemDelegate* own = view.itemDelegate();
+    view.setItemDelegate(&plain);
+    const QImage laidOut = rowPixels();
+    view.setItemDelegate(own);
+    QVERIFY(!fast.isNull());
+    QCOMPARE(fast, laidOut);
 }
 
 QTEST_MAIN(HistoryViewTest)

@@ -69,15 +69,18 @@ struct ConsoleOnSimulator {
         return simulator.isReady() ? window.statusMessage() : simulator.problem();
     }
 
-    // One "Refresh Status" click; true once its answer is on the display.
+    // One "Refresh Status" click; true once its answer is on the display
+    // (shown now rather than at the next screen refresh).
     bool refresh() {
         const int before = window.history().count();
         window.Com_Refresh_Click();
         if (window.history().count() != before + 1) {
             return false;
         }
-        return QTest::qWaitFor([&] { return window.history().count() >= before + 2; },
-                               kAnswerTimeoutMs);
+        const bool answered = QTest::qWaitFor(
+            [&] { return window.history().count() >= before + 2; }, kAnswerTimeoutMs);
+        window.showPendingDisplay();
+        return answered;
     }
 
     static int number(const QLabel* label) { return label->text().toInt(); }
@@ -191,6 +194,7 @@ void ConsoleAgainstSimulatorTest::openThroughTheSimulatorsFixedLink() {
     QVERIFY2(window.MSComm1.isOpen(), qPrintable(window.statusMessage()));
     window.Com_Refresh_Click();
     QTRY_COMPARE_WITH_TIMEOUT(window.history().count(), 2, kAnswerTimeoutMs);
+    window.showPendingDisplay();
     QCOMPARE(window.ui.Label_framectr->text(), QString("1"));
 }
 

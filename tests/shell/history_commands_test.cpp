@@ -79,6 +79,7 @@ void HistoryCommandsTest::copySelectedLines() {
     for (const char* line : {"first", "second", "third"}) {
         w.history().appendText(line);
     }
+    w.showPendingDisplay(); // the list shows the lines
     QGuiApplication::clipboard()->setText("untouched");
     w.Copy->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("untouched"));

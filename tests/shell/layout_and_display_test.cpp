@@ -68,6 +68,7 @@ void LayoutAndDisplayTest::smallerThanDesignLeavesEverythingInPlace() {
 void LayoutAndDisplayTest::workedStatusFrame() {
     Main_frm w;
     w.display_input(WorkedStatusFrame().toStdString());
+    w.showPendingDisplay();
     QCOMPARE(w.ui.Label_mode->text(), QString("2"));
     QCOMPARE(w.ui.Label_posx->text(), QString("10000"));
     QCOMPARE(w.ui.Label_posy->text(), QString("-50"));
@@ -91,6 +92,7 @@ void LayoutAndDisplayTest::workedStatusFrame() {
 void LayoutAndDisplayTest::allZeroFrame() {
     Main_frm w;
     w.display_input(std::string(32, '\0'));
+    w.showPendingDisplay();
     for (QLabel* label : {w.ui.Label_posx, w.ui.Label_posy, w.ui.Label_posz, w.ui.Label_posc,
                           w.ui.Label_mode, w.ui.Label_errcode, w.ui.Label_framectr}) {
         QCOMPARE(label->text(), QString("0"));
@@ -116,6 +118,7 @@ void LayoutAndDisplayTest::flagBytesAndExtremes() {
     block.replace(11, 4, bytes({0xFF, 0xFF, 0xFF, 0x7F}));
     block[20] = 100;
     w.display_input(block);
+    w.showPendingDisplay();
     QCOMPARE(w.ui.Label_mode->text(), QString("255"));
     QCOMPARE(w.ui.Label_posx->text(), QString("-1"));
     QCOMPARE(w.ui.Label_posy->text(), QString("-2147483648"));
@@ -135,6 +138,7 @@ void LayoutAndDisplayTest::fillLevelAboveHundred() {
     std::string block(32, '\0');
     block[20] = char(180);
     w.display_input(block);
+    w.showPendingDisplay();
     QCOMPARE(w.ui.Pufferfüllstand->value(), 100);
     QCOMPARE(w.ui.label_bufferfill_prozent->text(), QString(" 180 %"));
 }

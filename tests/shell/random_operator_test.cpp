@@ -80,7 +80,7 @@ public:
         // Autorefresh ticks often enough to meet every other action.
         w_.Statem_timer.setInterval(7);
         QObject::connect(&w_.Statem_timer, &QTimer::timeout, [this] { onTick(); });
-        QObject::connect(&w_.history(), &QAbstractItemModel::modelReset, [this] {
+        QObject::connect(&w_.history(), &HistoryModel::cleared, [this] {
             takeWire();
             framesAtClear_ = wireFrames_.size();
         });

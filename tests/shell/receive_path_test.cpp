@@ -68,6 +68,7 @@ void ReceivePathTest::statusFrameIsLoggedAndShown() {
     QVERIFY(c.window.existingFloatWindow() != nullptr);
     QVERIFY(!c.window.existingFloatWindow()->isVisible());
     QCOMPARE(c.window.existingFloatWindow()->model().lineAt(0), expected);
+    c.window.showPendingDisplay();
     QCOMPARE(c.window.ui.Label_posx->text(), QString("10000"));
     QCOMPARE(c.window.ui.Label_framectr->text(), QString("7"));
     QCOMPARE(c.window.ui.Label3->colourValue(), 65280u);
@@ -109,6 +110,7 @@ void ReceivePathTest::fortyByteReadReachesTheDecoder() {
     QVERIFY(c.peer.write(forty));
     QTRY_COMPARE(c.window.history().count(), 1);
     QVERIFY(c.window.history().lineAt(0).find("0000 0000  t- ") != std::string::npos);
+    c.window.showPendingDisplay();
     QCOMPARE(c.window.ui.Label_posc->text(), QString("256"));
 }
 

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The console and CuteCom side by side on a real X server: installs Xvfb,
+# the openbox window manager, CuteCom, xdotool and the AT-SPI bus (setup.sh
+# screen-bench), builds bench/screen_bench, brings up a virtual display with
+# a window manager and a session bus carrying the accessibility bus, and
+# runs the benchmark there. Prints "screen.<subject>.<name>=value" lines;
+# asserts nothing.
+#
+#   scripts/screen-bench.sh [line-rate seconds [flood seconds]]  (default 100, 10)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
+
+"$root/scripts/setup.sh" screen-bench
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)" --target screen_bench >/dev/null
+
+# A display number nobody holds.
+display=90
+while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
+work="$(mktemp -d)"
+xvfb_pid=""
+wm_pid=""
+cleanup() {
+  [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+HOME="$work" openbox >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+sleep 1
+unset QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+
+echo "machine.cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)"
+echo "machine.cores=$(nproc)"
+echo "machine.load_average_1min=$(cut -d ' ' -f 1 /proc/loadavg)"
+echo "screen.display=Xvfb 1280x1024x24, openbox $(dpkg-query -W -f='${Version}' openbox), cutecom $(dpkg-query -W -f='${Version}' cutecom)"
+# A session bus of its own; the accessibility bus is started on it at once,
+# so that the accessible run finds a registry to talk to.
+dbus-run-session -- bash -c '
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  launcher=$!
+  sleep 1
+  "$0" "$@"
+  status=$?
+  kill $launcher 2>/dev/null
+  exit $status
+' "$build_dir/bench/screen_bench" "$@" 2> >(grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR >&2)
