@@ -117,6 +117,7 @@ void AccessibilityTest::readingsBeforeAnyFrame() {
 void AccessibilityTest::workedFrameInWords() {
     Main_frm w;
     w.display_input(WorkedStatusFrame().toStdString());
+    w.showPendingDisplay();
     std::vector<Reading> readings = {
         {w.ui.Label_posx, "Position x: 10000", {}},
         {w.ui.Label_posy, "Position y: -50", {}},

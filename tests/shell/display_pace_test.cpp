@@ -37,7 +37,7 @@ struct ShownConsole {
     Main_frm window;
 
     ShownConsole() {
-        window.portSettings().setComText(peer.devicePath());
+        window.presetPort(peer.devicePath());
         window.show();
         window.Command1_Click();
     }
