@@ -185,7 +185,7 @@ void ReceivePathTest::bytesArrivingDuringTheHandlerAreDropped() {
             QTest::qSleep(50); // no event processing: the handler is still running
         }
     });
-    QVERIFY(c.peer.write(workedStatusFrame()));
+    QVERIFY(c.peer.write(WorkedStatusFrame()));
     QTRY_COMPARE(c.window.history().count(), 1);
     QVERIFY(sentLate);
     QVERIFY(c.peer.write(QByteArray(32, '\x11')));
