@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ make cmake
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
   clang-format
   fonts-dejavu-core

@@ -1,0 +1,244 @@
+#include "position_plot_painter.h"
+
+#include "position_series.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+const QColor kBackground(0xff, 0xff, 0xff);
+const QColor kFrame(0x60, 0x60, 0x60);
+const QColor kGrid(0xe2, 0xe2, 0xe2);
+const QColor kText(0x20, 0x20, 0x20);
+const QColor kXyPath(0x1f, 0x5f, 0xbf);
+const QColor kZcPath(0x2e, 0x8b, 0x57);
+const QColor kFillPath(0xd9, 0x82, 0x2b);
+const QColor kNewest(0xd0, 0x20, 0x20);
+
+struct Range {
+    double low = std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
+    void take(double v) {
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    double span() const { return high - low; }
+};
+
+// A tick spacing of 1, 2 or 5 times a power of ten giving about `count` ticks.
+double TickStep(double span, int count) {
+    const double raw = span / count;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= raw) {
+            return factor * power;
+        }
+    }
+    return 10 * power;
+}
+
+QString Number(double value) {
+    return QString::number(std::abs(value) < 1e-9 ? 0.0 : value, 'g', 7);
+}
+
+// Maps plot values into a pane's inner rectangle.
+struct Mapping {
+    QRectF inner;
+    Range x, y;
+    QPointF operator()(double vx, double vy) const {
+        return {inner.left() + (vx - x.low) / x.span() * inner.width(),
+                inner.bottom() - (vy - y.low) / y.span() * inner.height()};
+    }
+};
+
+void DrawAxes(QPainter& painter, const Mapping& map, const QString& title, const QString& xName,
+              const QString& yName) {
+    const QFontMetricsF metrics(painter.font());
+    painter.setPen(QPen(kGrid, 0));
+    const double xStep = TickStep(map.x.span(), 5);
+    const double yStep = TickStep(map.y.span(), 5);
+    painter.setPen(kText);
+    for (double v = std::ceil(map.x.low / xStep) * xStep; v <= map.x.high; v += xStep) {
+        const QPointF at = map(v, map.y.low);
+        painter.setPen(QPen(kGrid, 0));
+        painter.drawLine(QPointF(at.x(), map.inner.top()), QPointF(at.x(), map.inner.bottom()));
+        painter.setPen(kText);
+        const QString text = Number(v);
+        painter.drawText(QPointF(at.x() - metrics.horizontalAdvance(text) / 2,
+                                 map.inner.bottom() + metrics.ascent() + 3),
+                         text);
+    }
+    for (double v = std::ceil(map.y.low / yStep) * yStep; v <= map.y.high; v += yStep) {
+        const QPointF at = map(map.x.low, v);
+        painter.setPen(QPen(kGrid, 0));
+        painter.drawLine(QPointF(map.inner.left(), at.y()), QPointF(map.inner.right(), at.y()));
+        painter.setPen(kText);
+        const QString text = Number(v);
+        painter.drawText(QPointF(map.inner.left() - metrics.horizontalAdvance(text) - 4,
+                                 at.y() + metrics.ascent() / 2 - 1),
+                         text);
+    }
+    painter.setPen(QPen(kFrame, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(map.inner);
+    painter.setPen(kText);
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.save();
+    painter.setFont(bold);
+    painter.drawText(QPointF(map.inner.left(), map.inner.top() - metrics.descent() - 4), title);
+    painter.restore();
+    painter.drawText(QPointF(map.inner.right() - metrics.horizontalAdvance(xName),
+                             map.inner.bottom() + 2 * metrics.height() + 2),
+                     xName);
+    painter.save();
+    painter.translate(map.inner.left() - metrics.horizontalAdvance("-0000000") - 10,
+                      map.inner.center().y() + metrics.horizontalAdvance(yName) / 2);
+    painter.rotate(-90);
+    painter.drawText(QPointF(0, 0), yName);
+    painter.restore();
+}
+
+// The inner rectangle of a pane: room for the title, tick labels and names.
+QRectF Inner(const QRectF& pane, const QFontMetricsF& metrics) {
+    const double left = metrics.horizontalAdvance("-0000000") + metrics.height() + 14;
+    return pane.adjusted(left, metrics.height() + 8, -8, -(2 * metrics.height() + 8));
+}
+
+void DrawEmpty(QPainter& painter, const QRectF& inner) {
+    painter.setPen(QPen(kFrame, 1));
+    painter.drawRect(inner);
+    painter.setPen(kText);
+    painter.drawText(inner, Qt::AlignCenter,
+                     QStringLiteral("No status frames since Clear History"));
+}
+
+using Coordinate = std::function<double(const PlotSample&)>;
+
+void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& series,
+                  const QString& title, const QString& xName, const QString& yName,
+                  const Coordinate& first, const Coordinate& second, const QColor& colour) {
+    const QFontMetricsF metrics(painter.font());
+    const QRectF inner = Inner(pane, metrics);
+    if (series.frames() == 0) {
+        DrawEmpty(painter, inner);
+        return;
+    }
+    Range x, y;
+    for (const PlotSample& s : series.kept()) {
+        x.take(first(s));
+        y.take(second(s));
+    }
+    x.take(first(series.newest()));
+    y.take(second(series.newest()));
+    // One scale for both axes, with a margin and at least 10 steps shown.
+    const double unitsPerPixel =
+        std::max({x.span() / inner.width(), y.span() / inner.height(), 10.0 / inner.height()}) *
+        1.15;
+    const double midX = (x.low + x.high) / 2, midY = (y.low + y.high) / 2;
+    Mapping map{
+        inner,
+        {midX - unitsPerPixel * inner.width() / 2, midX + unitsPerPixel * inner.width() / 2},
+        {midY - unitsPerPixel * inner.height() / 2, midY + unitsPerPixel * inner.height() / 2}};
+    DrawAxes(painter, map, title, xName, yName);
+
+    QPolygonF path;
+    path.reserve(static_cast<qsizetype>(series.kept().size() + 1));
+    for (const PlotSample& s : series.kept()) {
+        path << map(first(s), second(s));
+    }
+    const QPointF newest = map(first(series.newest()), second(series.newest()));
+    path << newest;
+    painter.save();
+    painter.setClipRect(inner);
+    painter.setPen(QPen(colour, 1.6));
+    painter.drawPolyline(path);
+    painter.setPen(QPen(colour, 1.2));
+    painter.setBrush(kBackground);
+    painter.drawEllipse(path.front(), 3.5, 3.5);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kNewest);
+    painter.drawEllipse(newest, 4, 4);
+    painter.restore();
+    painter.setPen(kText);
+    const QString where = QStringLiteral("%1 %2, %3 %4")
+                              .arg(xName)
+                              .arg(first(series.newest()))
+                              .arg(yName)
+                              .arg(second(series.newest()));
+    painter.drawText(QPointF(inner.right() - metrics.horizontalAdvance(where),
+                             inner.top() - metrics.descent() - 4),
+                     where);
+}
+
+void DrawFillPane(QPainter& painter, const QRectF& pane, const PositionSeries& series) {
+    const QFontMetricsF metrics(painter.font());
+    const QRectF inner = Inner(pane, metrics);
+    if (series.frames() == 0) {
+        DrawEmpty(painter, inner);
+        return;
+    }
+    Range time;
+    Range fill;
+    fill.take(0);
+    fill.take(100);
+    time.take(0);
+    time.take(std::max(series.newest().timeMs / 1000.0, 1.0));
+    for (const PlotSample& s : series.kept()) {
+        fill.take(s.fill);
+    }
+    fill.take(series.newest().fill);
+    const Mapping map{inner, time, fill};
+    DrawAxes(painter, map, QStringLiteral("Buffer fill level"), QStringLiteral("s"),
+             QStringLiteral("%"));
+    QPolygonF line;
+    line.reserve(static_cast<qsizetype>(series.kept().size() + 1));
+    for (const PlotSample& s : series.kept()) {
+        line << map(s.timeMs / 1000.0, s.fill);
+    }
+    line << map(series.newest().timeMs / 1000.0, series.newest().fill);
+    painter.save();
+    painter.setClipRect(inner.adjusted(-2, -2, 2, 2));
+    painter.setPen(QPen(kFillPath, 1.6));
+    painter.drawPolyline(line);
+    painter.restore();
+    painter.setPen(kText);
+    const QString summary = QStringLiteral("%1 status frames, %2 %, %3 s")
+                                .arg(series.frames())
+                                .arg(series.newest().fill)
+                                .arg(series.newest().timeMs / 1000.0, 0, 'f', 1);
+    painter.drawText(QPointF(inner.right() - metrics.horizontalAdvance(summary),
+                             inner.top() - metrics.descent() - 4),
+                     summary);
+}
+
+} // namespace
+
+void PaintPositionPlot(QPainter& painter, const QRectF& area, const PositionSeries& series) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.fillRect(area, kBackground);
+    const double pathsHeight = area.height() * 0.68;
+    const QRectF top(area.left(), area.top(), area.width(), pathsHeight);
+    const QRectF xy(top.left(), top.top(), top.width() / 2, top.height());
+    const QRectF zc(top.left() + top.width() / 2, top.top(), top.width() / 2, top.height());
+    const QRectF fill(area.left(), top.bottom(), area.width(), area.height() - pathsHeight);
+    DrawPathPane(
+        painter, xy, series, QStringLiteral("x / y (steps)"), QStringLiteral("x"),
+        QStringLiteral("y"), [](const PlotSample& s) { return double(s.x); },
+        [](const PlotSample& s) { return double(s.y); }, kXyPath);
+    DrawPathPane(
+        painter, zc, series, QStringLiteral("z / c (steps)"), QStringLiteral("z"),
+        QStringLiteral("c"), [](const PlotSample& s) { return double(s.z); },
+        [](const PlotSample& s) { return double(s.c); }, kZcPath);
+    DrawFillPane(painter, fill, series);
+    painter.restore();
+}
