@@ -62,6 +62,9 @@ struct Mapping {
 void DrawAxes(QPainter& painter, const Mapping& map, const QString& title, const QString& xName,
               const QString& yName) {
     const QFontMetricsF metrics(painter.font());
+    // The grid is straight lines on whole pixels: no antialiasing needed.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(kGrid, 0));
     const double xStep = TickStep(map.x.span(), 5);
     const double yStep = TickStep(map.y.span(), 5);
@@ -86,9 +89,10 @@ void DrawAxes(QPainter& painter, const Mapping& map, const QString& title, const
                                  at.y() + metrics.ascent() / 2 - 1),
                          text);
     }
-    painter.setPen(QPen(kFrame, 1));
+    painter.setPen(QPen(kFrame, 0));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(map.inner);
+    painter.restore();
     painter.setPen(kText);
     QFont bold = painter.font();
     bold.setBold(true);
@@ -99,12 +103,45 @@ void DrawAxes(QPainter& painter, const Mapping& map, const QString& title, const
     painter.drawText(QPointF(map.inner.right() - metrics.horizontalAdvance(xName),
                              map.inner.bottom() + 2 * metrics.height() + 2),
                      xName);
-    painter.save();
-    painter.translate(map.inner.left() - metrics.horizontalAdvance("-0000000") - 10,
-                      map.inner.center().y() + metrics.horizontalAdvance(yName) / 2);
-    painter.rotate(-90);
-    painter.drawText(QPointF(0, 0), yName);
-    painter.restore();
+    // The axis names are a letter or a sign: upright, beside the tick labels.
+    painter.drawText(QPointF(map.inner.left() - metrics.horizontalAdvance("-0000000") - 10 -
+                                 metrics.horizontalAdvance(yName),
+                             map.inner.center().y() + metrics.ascent() / 2),
+                     yName);
+}
+
+// DrawAxes through the cache: drawn once into a picture of the pane, then
+// copied while the pane's place, ranges and names stay as they were.
+void DrawAxesCached(QPainter& painter, const QRectF& pane, const Mapping& map, const QString& title,
+                    const QString& xName, const QString& yName,
+                    PositionPlotAxesCache::Entry* entry) {
+    if (!entry) {
+        DrawAxes(painter, map, title, xName, yName);
+        return;
+    }
+    const QString key = QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9")
+                            .arg(pane.x())
+                            .arg(pane.y())
+                            .arg(pane.width())
+                            .arg(pane.height())
+                            .arg(map.x.low)
+                            .arg(map.x.high)
+                            .arg(map.y.low)
+                            .arg(map.y.high)
+                            .arg(title);
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    if (entry->key != key || entry->picture.devicePixelRatioF() != ratio) {
+        entry->picture = QPixmap((pane.size() * ratio).toSize());
+        entry->picture.setDevicePixelRatio(ratio);
+        entry->picture.fill(kBackground);
+        QPainter picture(&entry->picture);
+        picture.setRenderHints(painter.renderHints());
+        picture.setFont(painter.font());
+        picture.translate(-pane.topLeft());
+        DrawAxes(picture, map, title, xName, yName);
+        entry->key = key;
+    }
+    painter.drawPixmap(pane.topLeft(), entry->picture);
 }
 
 // The inner rectangle of a pane: room for the title, tick labels and names.
@@ -121,11 +158,40 @@ void DrawEmpty(QPainter& painter, const QRectF& inner) {
                      QStringLiteral("No status frames since Clear History"));
 }
 
+// Appends a point unless it falls within half a pixel of the last one, and
+// stretches a level or upright run instead of adding to it: a machine at rest
+// reports the same position, and the fill level the same percentage,
+// hundreds of times a second, and stroking every one of them would cost each
+// paint without changing a pixel.
+void AppendDistinct(QPolygonF& line, const QPointF& point) {
+    const qsizetype n = line.size();
+    if (n > 0) {
+        const QPointF step = point - line[n - 1];
+        if (std::abs(step.x()) < 0.5 && std::abs(step.y()) < 0.5) {
+            return;
+        }
+    }
+    if (n > 1) {
+        const QPointF& a = line[n - 2];
+        const QPointF& b = line[n - 1];
+        const bool level = std::abs(a.y() - b.y()) < 0.5 && std::abs(b.y() - point.y()) < 0.5;
+        const bool upright = std::abs(a.x() - b.x()) < 0.5 && std::abs(b.x() - point.x()) < 0.5;
+        const bool onward = (point.x() - b.x()) * (b.x() - a.x()) >= 0 &&
+                            (point.y() - b.y()) * (b.y() - a.y()) >= 0;
+        if ((level || upright) && onward) {
+            line[n - 1] = point;
+            return;
+        }
+    }
+    line << point;
+}
+
 using Coordinate = std::function<double(const PlotSample&)>;
 
 void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& series,
                   const QString& title, const QString& xName, const QString& yName,
-                  const Coordinate& first, const Coordinate& second, const QColor& colour) {
+                  const Coordinate& first, const Coordinate& second, const QColor& colour,
+                  PositionPlotAxesCache::Entry* cache) {
     const QFontMetricsF metrics(painter.font());
     const QRectF inner = Inner(pane, metrics);
     if (series.frames() == 0) {
@@ -148,18 +214,18 @@ void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& s
         inner,
         {midX - unitsPerPixel * inner.width() / 2, midX + unitsPerPixel * inner.width() / 2},
         {midY - unitsPerPixel * inner.height() / 2, midY + unitsPerPixel * inner.height() / 2}};
-    DrawAxes(painter, map, title, xName, yName);
+    DrawAxesCached(painter, pane, map, title, xName, yName, cache);
 
     QPolygonF path;
     path.reserve(static_cast<qsizetype>(series.kept().size() + 1));
     for (const PlotSample& s : series.kept()) {
-        path << map(first(s), second(s));
+        AppendDistinct(path, map(first(s), second(s)));
     }
     const QPointF newest = map(first(series.newest()), second(series.newest()));
     path << newest;
     painter.save();
     painter.setClipRect(inner);
-    painter.setPen(QPen(colour, 1.6));
+    painter.setPen(QPen(colour, 0));
     painter.drawPolyline(path);
     painter.setPen(QPen(colour, 1.2));
     painter.setBrush(kBackground);
@@ -179,7 +245,8 @@ void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& s
                      where);
 }
 
-void DrawFillPane(QPainter& painter, const QRectF& pane, const PositionSeries& series) {
+void DrawFillPane(QPainter& painter, const QRectF& pane, const PositionSeries& series,
+                  PositionPlotAxesCache::Entry* cache) {
     const QFontMetricsF metrics(painter.font());
     const QRectF inner = Inner(pane, metrics);
     if (series.frames() == 0) {
@@ -191,23 +258,26 @@ void DrawFillPane(QPainter& painter, const QRectF& pane, const PositionSeries& s
     fill.take(0);
     fill.take(100);
     time.take(0);
-    time.take(std::max(series.newest().timeMs / 1000.0, 1.0));
+    // The time axis ends on a tick, so that it stays put for a while.
+    const double seconds = std::max(series.newest().timeMs / 1000.0, 1.0);
+    const double tick = TickStep(seconds, 5);
+    time.take(std::ceil(seconds / tick) * tick);
     for (const PlotSample& s : series.kept()) {
         fill.take(s.fill);
     }
     fill.take(series.newest().fill);
     const Mapping map{inner, time, fill};
-    DrawAxes(painter, map, QStringLiteral("Buffer fill level"), QStringLiteral("s"),
-             QStringLiteral("%"));
+    DrawAxesCached(painter, pane, map, QStringLiteral("Buffer fill level"), QStringLiteral("s"),
+                   QStringLiteral("%"), cache);
     QPolygonF line;
     line.reserve(static_cast<qsizetype>(series.kept().size() + 1));
     for (const PlotSample& s : series.kept()) {
-        line << map(s.timeMs / 1000.0, s.fill);
+        AppendDistinct(line, map(s.timeMs / 1000.0, s.fill));
     }
     line << map(series.newest().timeMs / 1000.0, series.newest().fill);
     painter.save();
     painter.setClipRect(inner.adjusted(-2, -2, 2, 2));
-    painter.setPen(QPen(kFillPath, 1.6));
+    painter.setPen(QPen(kFillPath, 0));
     painter.drawPolyline(line);
     painter.restore();
     painter.setPen(kText);
@@ -222,23 +292,51 @@ void DrawFillPane(QPainter& painter, const QRectF& pane, const PositionSeries& s
 
 } // namespace
 
-void PaintPositionPlot(QPainter& painter, const QRectF& area, const PositionSeries& series) {
+PositionPlotPanes PositionPlotLayout(const QRectF& area) {
+    const double pathsHeight = area.height() * 0.68;
+    const double half = area.width() / 2;
+    return {
+        QRectF(area.left(), area.top(), half, pathsHeight),
+        QRectF(area.left() + half, area.top(), area.width() - half, pathsHeight),
+        QRectF(area.left(), area.top() + pathsHeight, area.width(), area.height() - pathsHeight)};
+}
+
+void PaintPositionPlot(QPainter& painter, const QRectF& area, const PositionSeries& series,
+                       const QRectF& exposed, PositionPlotAxesCache* cache) {
+    auto entry = [cache](std::size_t pane) { return cache ? &cache->panes[pane] : nullptr; };
+    const PositionPlotPanes panes = PositionPlotLayout(area);
+    // Panes meet on fractional pixels; a sliver of a pixel is not a pane shown.
+    auto shown = [&exposed](const QRectF& pane) {
+        const QRectF common = exposed.intersected(pane);
+        return exposed.isNull() || (common.width() >= 1 && common.height() >= 1);
+    };
+    // A cached picture of the axes covers its pane's background already.
+    const bool filled = !cache || series.frames() == 0;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.fillRect(area, kBackground);
-    const double pathsHeight = area.height() * 0.68;
-    const QRectF top(area.left(), area.top(), area.width(), pathsHeight);
-    const QRectF xy(top.left(), top.top(), top.width() / 2, top.height());
-    const QRectF zc(top.left() + top.width() / 2, top.top(), top.width() / 2, top.height());
-    const QRectF fill(area.left(), top.bottom(), area.width(), area.height() - pathsHeight);
-    DrawPathPane(
-        painter, xy, series, QStringLiteral("x / y (steps)"), QStringLiteral("x"),
-        QStringLiteral("y"), [](const PlotSample& s) { return double(s.x); },
-        [](const PlotSample& s) { return double(s.y); }, kXyPath);
-    DrawPathPane(
-        painter, zc, series, QStringLiteral("z / c (steps)"), QStringLiteral("z"),
-        QStringLiteral("c"), [](const PlotSample& s) { return double(s.z); },
-        [](const PlotSample& s) { return double(s.c); }, kZcPath);
-    DrawFillPane(painter, fill, series);
+    if (shown(panes.xy)) {
+        if (filled) {
+            painter.fillRect(panes.xy, kBackground);
+        }
+        DrawPathPane(
+            painter, panes.xy, series, QStringLiteral("x / y (steps)"), QStringLiteral("x"),
+            QStringLiteral("y"), [](const PlotSample& s) { return double(s.x); },
+            [](const PlotSample& s) { return double(s.y); }, kXyPath, entry(0));
+    }
+    if (shown(panes.zc)) {
+        if (filled) {
+            painter.fillRect(panes.zc, kBackground);
+        }
+        DrawPathPane(
+            painter, panes.zc, series, QStringLiteral("z / c (steps)"), QStringLiteral("z"),
+            QStringLiteral("c"), [](const PlotSample& s) { return double(s.z); },
+            [](const PlotSample& s) { return double(s.c); }, kZcPath, entry(1));
+    }
+    if (shown(panes.fill)) {
+        if (filled) {
+            painter.fillRect(panes.fill, kBackground);
+        }
+        DrawFillPane(painter, panes.fill, series, entry(2));
+    }
     painter.restore();
 }

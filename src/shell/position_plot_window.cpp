@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSvgGenerator>
@@ -28,10 +29,10 @@ PositionPlotCanvas::PositionPlotCanvas(const PositionSeries& series, QWidget* pa
     setAccessibleName("Position plot");
 }
 
-void PositionPlotCanvas::paintEvent(QPaintEvent*) {
+void PositionPlotCanvas::paintEvent(QPaintEvent* event) {
     ++paints_;
     QPainter painter(this);
-    PaintPositionPlot(painter, rect(), series_);
+    PaintPositionPlot(painter, rect(), series_, event->rect(), &axes_);
 }
 
 PositionPlotWindow::PositionPlotWindow(const HistoryModel& history, QWidget* parent)
@@ -72,7 +73,7 @@ void PositionPlotWindow::historyGrew() {
 void PositionPlotWindow::historyCleared() {
     series_.clear();
     nextRow_ = 0;
-    historyGrew();
+    repaintAll();
 }
 
 void PositionPlotWindow::historyShrank() {
@@ -82,7 +83,7 @@ void PositionPlotWindow::historyShrank() {
 
 void PositionPlotWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    repaintNow();
+    repaintAll();
 }
 
 void PositionPlotWindow::catchUp() {
@@ -102,9 +103,32 @@ void PositionPlotWindow::catchUp() {
     status_->setText(QStringLiteral("%1 status frames since Clear History").arg(series_.frames()));
 }
 
+void PositionPlotWindow::repaintAll() {
+    catchUp();
+    shownFrames_ = series_.frames();
+    shownNewest_ = series_.newest();
+    canvas_->update();
+}
+
 void PositionPlotWindow::repaintNow() {
     catchUp();
-    canvas_->update();
+    if (series_.frames() == shownFrames_) {
+        return;
+    }
+    // A machine at rest still reports 360 times a second: then only the
+    // fill level's time line moves, and only its pane is redrawn and sent
+    // to the screen.
+    const PlotSample& newest = series_.newest();
+    const PositionPlotPanes panes = PositionPlotLayout(canvas_->rect());
+    if (shownFrames_ == 0 || newest.x != shownNewest_.x || newest.y != shownNewest_.y) {
+        canvas_->update(panes.xy.toAlignedRect());
+    }
+    if (shownFrames_ == 0 || newest.z != shownNewest_.z || newest.c != shownNewest_.c) {
+        canvas_->update(panes.zc.toAlignedRect());
+    }
+    canvas_->update(panes.fill.toAlignedRect());
+    shownFrames_ = series_.frames();
+    shownNewest_ = newest;
 }
 
 bool PositionPlotWindow::savePng(const QString& path, QSize size) const {

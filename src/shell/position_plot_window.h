@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <string>
 
+#include "position_plot_painter.h"
 #include "position_series.h"
 
 class HistoryModel;
@@ -29,6 +30,7 @@ protected:
 
 private:
     const PositionSeries& series_;
+    PositionPlotAxesCache axes_;
     int paints_ = 0;
 };
 
@@ -60,11 +62,16 @@ private:
     // Decodes the received lines appended since the last catch-up.
     void catchUp();
     void repaintNow();
+    void repaintAll();
 
     const HistoryModel& history_;
     PositionSeries series_;
     std::size_t nextRow_ = 0;
     std::string line_;
+    // What the canvas showed at its last update: a pane is repainted only
+    // when what it draws changed.
+    std::size_t shownFrames_ = 0;
+    PlotSample shownNewest_;
     QTimer repaint_;
     PositionPlotCanvas* canvas_ = nullptr;
     QLabel* status_ = nullptr;
