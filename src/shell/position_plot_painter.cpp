@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -147,7 +148,9 @@ void DrawAxesCached(QPainter& painter, const QRectF& pane, const Mapping& map, c
 // The inner rectangle of a pane: room for the title, tick labels and names.
 QRectF Inner(const QRectF& pane, const QFontMetricsF& metrics) {
     const double left = metrics.horizontalAdvance("-0000000") + metrics.height() + 14;
-    return pane.adjusted(left, metrics.height() + 8, -8, -(2 * metrics.height() + 8));
+    // Room for the half of the last tick label that overhangs the pane.
+    const double right = metrics.horizontalAdvance("000") + 4;
+    return pane.adjusted(left, metrics.height() + 8, -right, -(2 * metrics.height() + 8));
 }
 
 void DrawEmpty(QPainter& painter, const QRectF& inner) {
@@ -188,16 +191,8 @@ void AppendDistinct(QPolygonF& line, const QPointF& point) {
 
 using Coordinate = std::function<double(const PlotSample&)>;
 
-void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& series,
-                  const QString& title, const QString& xName, const QString& yName,
-                  const Coordinate& first, const Coordinate& second, const QColor& colour,
-                  PositionPlotAxesCache::Entry* cache) {
-    const QFontMetricsF metrics(painter.font());
-    const QRectF inner = Inner(pane, metrics);
-    if (series.frames() == 0) {
-        DrawEmpty(painter, inner);
-        return;
-    }
+Mapping PathMapping(const QRectF& inner, const PositionSeries& series, const Coordinate& first,
+                    const Coordinate& second) {
     Range x, y;
     for (const PlotSample& s : series.kept()) {
         x.take(first(s));
@@ -210,10 +205,44 @@ void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& s
         std::max({x.span() / inner.width(), y.span() / inner.height(), 10.0 / inner.height()}) *
         1.15;
     const double midX = (x.low + x.high) / 2, midY = (y.low + y.high) / 2;
-    Mapping map{
-        inner,
-        {midX - unitsPerPixel * inner.width() / 2, midX + unitsPerPixel * inner.width() / 2},
-        {midY - unitsPerPixel * inner.height() / 2, midY + unitsPerPixel * inner.height() / 2}};
+    return {inner,
+            {midX - unitsPerPixel * inner.width() / 2, midX + unitsPerPixel * inner.width() / 2},
+            {midY - unitsPerPixel * inner.height() / 2, midY + unitsPerPixel * inner.height() / 2}};
+}
+
+Mapping FillMapping(const QRectF& inner, const PositionSeries& series) {
+    Range time;
+    Range fill;
+    fill.take(0);
+    fill.take(100);
+    time.take(0);
+    // The time axis ends on a tick, so that it stays put for a while.
+    const double seconds = std::max(series.newest().timeMs / 1000.0, 1.0);
+    const double tick = TickStep(seconds, 5);
+    time.take(std::ceil(seconds / tick) * tick);
+    for (const PlotSample& s : series.kept()) {
+        fill.take(s.fill);
+    }
+    fill.take(series.newest().fill);
+    return {inner, time, fill};
+}
+
+const Coordinate kFirst[2] = {[](const PlotSample& s) { return double(s.x); },
+                              [](const PlotSample& s) { return double(s.z); }};
+const Coordinate kSecond[2] = {[](const PlotSample& s) { return double(s.y); },
+                               [](const PlotSample& s) { return double(s.c); }};
+
+void DrawPathPane(QPainter& painter, const QRectF& pane, const PositionSeries& series,
+                  const QString& title, const QString& xName, const QString& yName,
+                  const Coordinate& first, const Coordinate& second, const QColor& colour,
+                  PositionPlotAxesCache::Entry* cache) {
+    const QFontMetricsF metrics(painter.font());
+    const QRectF inner = Inner(pane, metrics);
+    if (series.frames() == 0) {
+        DrawEmpty(painter, inner);
+        return;
+    }
+    const Mapping map = PathMapping(inner, series, first, second);
     DrawAxesCached(painter, pane, map, title, xName, yName, cache);
 
     QPolygonF path;
@@ -253,20 +282,7 @@ void DrawFillPane(QPainter& painter, const QRectF& pane, const PositionSeries& s
         DrawEmpty(painter, inner);
         return;
     }
-    Range time;
-    Range fill;
-    fill.take(0);
-    fill.take(100);
-    time.take(0);
-    // The time axis ends on a tick, so that it stays put for a while.
-    const double seconds = std::max(series.newest().timeMs / 1000.0, 1.0);
-    const double tick = TickStep(seconds, 5);
-    time.take(std::ceil(seconds / tick) * tick);
-    for (const PlotSample& s : series.kept()) {
-        fill.take(s.fill);
-    }
-    fill.take(series.newest().fill);
-    const Mapping map{inner, time, fill};
+    const Mapping map = FillMapping(inner, series);
     DrawAxesCached(painter, pane, map, QStringLiteral("Buffer fill level"), QStringLiteral("s"),
                    QStringLiteral("%"), cache);
     QPolygonF line;
@@ -302,13 +318,12 @@ PositionPlotPanes PositionPlotLayout(const QRectF& area) {
 }
 
 void PaintPositionPlot(QPainter& painter, const QRectF& area, const PositionSeries& series,
-                       const QRectF& exposed, PositionPlotAxesCache* cache) {
+                       const QRegion& exposed, PositionPlotAxesCache* cache) {
     auto entry = [cache](std::size_t pane) { return cache ? &cache->panes[pane] : nullptr; };
     const PositionPlotPanes panes = PositionPlotLayout(area);
     // Panes meet on fractional pixels; a sliver of a pixel is not a pane shown.
     auto shown = [&exposed](const QRectF& pane) {
-        const QRectF common = exposed.intersected(pane);
-        return exposed.isNull() || (common.width() >= 1 && common.height() >= 1);
+        return exposed.isEmpty() || exposed.intersects(pane.toRect().adjusted(1, 1, -1, -1));
     };
     // A cached picture of the axes covers its pane's background already.
     const bool filled = !cache || series.frames() == 0;
@@ -339,4 +354,52 @@ void PaintPositionPlot(QPainter& painter, const QRectF& area, const PositionSeri
         DrawFillPane(painter, panes.fill, series, entry(2));
     }
     painter.restore();
+}
+
+QRegion PositionPlotChange(const QRectF& area, const QFont& font, const PositionSeries& series,
+                           PositionPlotShown& shown) {
+    const PositionPlotPanes panes = PositionPlotLayout(area);
+    const QRectF paneRects[3] = {panes.xy, panes.zc, panes.fill};
+    const QFontMetricsF metrics(font);
+    QRegion change;
+    for (int pane = 0; pane < 3; ++pane) {
+        const QRectF& rect = paneRects[pane];
+        const QRectF inner = Inner(rect, metrics);
+        const Mapping map = pane < 2 ? PathMapping(inner, series, kFirst[pane], kSecond[pane])
+                                     : FillMapping(inner, series);
+        auto at = [&](const PlotSample& s) {
+            return pane < 2 ? map(kFirst[pane](s), kSecond[pane](s))
+                            : map(s.timeMs / 1000.0, s.fill);
+        };
+        PositionPlotShown::Pane& was = shown.panes[static_cast<std::size_t>(pane)];
+        const std::array<double, 4> ranges{map.x.low, map.x.high, map.y.low, map.y.high};
+        const QPointF newest = at(series.newest());
+        const bool sameScale = shown.valid && was.ranges == ranges && shown.area == area &&
+                               shown.stride == series.stride() && series.frames() > 0;
+        if (!sameScale) {
+            change += rect.toAlignedRect();
+        } else if (newest != was.newest || pane == 2) {
+            // The new stretch of line, from the last sample kept before it on,
+            // the moved marker, and the reading above the pane.
+            QRectF moved(was.newest, newest);
+            moved = moved.normalized();
+            const std::size_t from = was.kept > 0 ? was.kept - 1 : 0;
+            for (std::size_t k = from; k < series.kept().size(); ++k) {
+                const QPointF p = at(series.kept()[k]);
+                moved |= QRectF(p, p);
+            }
+            change += moved.adjusted(-6, -6, 6, 6)
+                          .toAlignedRect()
+                          .intersected(inner.adjusted(-6, -6, 6, 6).toAlignedRect());
+            change += QRectF(rect.left(), rect.top(), rect.width(), inner.top() - rect.top())
+                          .toAlignedRect();
+        }
+        was.ranges = ranges;
+        was.newest = newest;
+        was.kept = series.kept().size();
+    }
+    shown.valid = series.frames() > 0;
+    shown.area = area;
+    shown.stride = series.stride();
+    return change;
 }

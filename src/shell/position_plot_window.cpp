@@ -32,7 +32,7 @@ PositionPlotCanvas::PositionPlotCanvas(const PositionSeries& series, QWidget* pa
 void PositionPlotCanvas::paintEvent(QPaintEvent* event) {
     ++paints_;
     QPainter painter(this);
-    PaintPositionPlot(painter, rect(), series_, event->rect(), &axes_);
+    PaintPositionPlot(painter, rect(), series_, event->region(), &axes_);
 }
 
 PositionPlotWindow::PositionPlotWindow(const HistoryModel& history, QWidget* parent)
@@ -100,13 +100,13 @@ void PositionPlotWindow::catchUp() {
                         entry->elapsedMs);
         }
     }
-    status_->setText(QStringLiteral("%1 status frames since Clear History").arg(series_.frames()));
 }
 
 void PositionPlotWindow::repaintAll() {
     catchUp();
     shownFrames_ = series_.frames();
-    shownNewest_ = series_.newest();
+    shown_ = PositionPlotShown{};
+    PositionPlotChange(canvas_->rect(), canvas_->font(), series_, shown_);
     canvas_->update();
 }
 
@@ -115,20 +115,8 @@ void PositionPlotWindow::repaintNow() {
     if (series_.frames() == shownFrames_) {
         return;
     }
-    // A machine at rest still reports 360 times a second: then only the
-    // fill level's time line moves, and only its pane is redrawn and sent
-    // to the screen.
-    const PlotSample& newest = series_.newest();
-    const PositionPlotPanes panes = PositionPlotLayout(canvas_->rect());
-    if (shownFrames_ == 0 || newest.x != shownNewest_.x || newest.y != shownNewest_.y) {
-        canvas_->update(panes.xy.toAlignedRect());
-    }
-    if (shownFrames_ == 0 || newest.z != shownNewest_.z || newest.c != shownNewest_.c) {
-        canvas_->update(panes.zc.toAlignedRect());
-    }
-    canvas_->update(panes.fill.toAlignedRect());
     shownFrames_ = series_.frames();
-    shownNewest_ = newest;
+    canvas_->update(PositionPlotChange(canvas_->rect(), canvas_->font(), series_, shown_));
 }
 
 bool PositionPlotWindow::savePng(const QString& path, QSize size) const {

@@ -68,10 +68,10 @@ private:
     PositionSeries series_;
     std::size_t nextRow_ = 0;
     std::string line_;
-    // What the canvas showed at its last update: a pane is repainted only
-    // when what it draws changed.
+    // What the canvas showed at its last update: only what changed since is
+    // repainted.
     std::size_t shownFrames_ = 0;
-    PlotSample shownNewest_;
+    PositionPlotShown shown_;
     QTimer repaint_;
     PositionPlotCanvas* canvas_ = nullptr;
     QLabel* status_ = nullptr;
