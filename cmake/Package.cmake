@@ -19,13 +19,14 @@ controller reports.
 Every 64-byte command frame sent and every 32-byte status frame received
 is kept in a communication history that can be copied, printed and saved.
 The package also holds kelmora-sim, a controller simulator on a
-pseudo-terminal for trying the console without the machine.]])
+pseudo-terminal for trying the console without the machine, and
+kelmora-history, which reads saved histories as decoded lines or CSV.]])
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the two programs link, with the versions they need, as
+# The libraries the programs link, with the versions they need, as
 # dpkg-shlibdeps reads them from the binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 

@@ -5,6 +5,11 @@
 #
 #   scripts/screenshot.sh              writes docs/console.png
 #   scripts/screenshot.sh OUT.png      writes OUT.png instead
+#   scripts/screenshot.sh --plot [OUT.png]
+#                                      writes docs/position-plot.png: the
+#                                      "Position Plot" window after the
+#                                      simulator drove the square slowly,
+#                                      streaming status frames
 #
 # It installs what it needs (scripts/setup.sh screenshot), builds the console
 # and the simulator (in build/, or $KELMORA_BUILD_DIR), starts Xvfb,
@@ -13,7 +18,16 @@
 # X / Y) and a few clicks on "Refresh Status".
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-out="${1:-$root/docs/console.png}"
+plot=0
+if [[ "${1:-}" == "--plot" ]]; then
+  plot=1
+  shift
+fi
+if ((plot)); then
+  out="${1:-$root/docs/position-plot.png}"
+else
+  out="${1:-$root/docs/console.png}"
+fi
 "$root/scripts/setup.sh" screenshot
 build_dir="${KELMORA_BUILD_DIR:-$root/build}"
 # Only the two programs in the picture.
@@ -42,7 +56,7 @@ trap cleanup EXIT
 
 # Xvfb picks a free display number itself and writes it once it is ready to
 # take clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 display=""
 for _ in $(seq 1 100); do
@@ -59,7 +73,11 @@ export DISPLAY=":$display"
 
 # --hex: every frame it receives becomes a line after the device name, so the
 # script can tell that the clicks arrived.
-"$simulator" --hex >"$work/sim.out" &
+# For the plot the axes move slowly (the square's edges take half a second)
+# and the simulator reports 50 times a second unasked, as a polling console would.
+sim_options=(--hex)
+if ((plot)); then sim_options+=(--speed 200 --stream 50); fi
+"$simulator" "${sim_options[@]}" >"$work/sim.out" &
 pids+=($!)
 device=""
 for _ in $(seq 1 100); do
@@ -104,8 +122,35 @@ click() { # x y, inside the client area
 xdotool key --clearmodifiers Return # Open Port
 sleep 0.5
 click "${history_list[@]}"          # focus out of the text boxes
+if ((plot)); then
+  # View > Position Plot: the menu title is the third of the bar, the entry
+  # the second of the menu.
+  xdotool mousemove --window "$window" 100 $((menu_height / 2)) click 1
+  sleep 0.4
+  xdotool key --clearmodifiers Down Down Return
+  plot_window=""
+  for _ in $(seq 1 50); do
+    plot_window="$(xdotool search --onlyvisible --name '^Position Plot$' 2>/dev/null | head -n 1 || true)"
+    [[ -n "$plot_window" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$plot_window" ]] || { echo "screenshot.sh: the plot window did not appear" >&2; exit 1; }
+  # Side by side, so that neither hides the other.
+  xdotool windowmove "$window" 1000 100
+  xdotool windowmove "$plot_window" 0 0
+  xdotool windowsize "$plot_window" 960 680
+  xdotool windowfocus --sync "$window"
+  sleep 0.3
+fi
 xdotool key --clearmodifiers x      # Drive X / Y
 sleep 0.5
+if ((plot)); then
+  sleep 2.5 # the square at 200 steps a second
+  mkdir -p "$(dirname "$out")"
+  import -window "$plot_window" "$out"
+  echo "Wrote $out"
+  exit 0
+fi
 for _ in 1 2 3; do
   click "${refresh_button[@]}"
   sleep 0.3

@@ -6,20 +6,21 @@ set -euo pipefail
 
 packages=(
   g++ make cmake
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
   clang-format
   fonts-dejavu-core
   poppler-utils
   desktop-file-utils appstream man-db
 )
-# Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick),
+# Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick,
+# openbox, bc),
 # "fuzz" (clang), "package" (what CPack's Debian generator and lintian need),
 # "accessibility" (Xvfb, the AT-SPI bus and its Python client), "screen-bench"
 # (Xvfb, openbox, CuteCom, xdotool, the AT-SPI bus and a session bus for it).
 for extra in "$@"; do
   case "$extra" in
-    screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool) ;;
+    screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool openbox bc) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     package) packages+=(dpkg-dev file lintian) ;;
     accessibility) packages+=(xvfb xauth dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0) ;;

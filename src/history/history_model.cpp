@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "history_display_text.h"
+#include "history_entry.h"
 
 HistoryModel::HistoryModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -114,10 +115,18 @@ int HistoryModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole ||
+    const bool decoded = role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole;
+    if ((role != Qt::DisplayRole && !decoded) ||
         !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
         index.row() >= count()) {
         return {};
     }
+    if (decoded) {
+        return decodedLine(index.row());
+    }
     return HistoryDisplayText(lineAt(index.row()));
+}
+
+QString HistoryModel::decodedLine(int row) const {
+    return QString::fromStdString(DescribeHistoryLine(lineAt(row)));
 }

@@ -45,7 +45,13 @@ public:
 
     // Rows the views know of.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    // DisplayRole: the line as drawn (see HistoryDisplayText).
+    // The line's meaning in words (the protocol core's decoding), made only
+    // when asked for.
+    QString decodedLine(int row) const;
+
+    // DisplayRole: the line as drawn (see HistoryDisplayText); ToolTipRole
+    // and AccessibleDescriptionRole: its meaning (decodedLine), so hovering
+    // or a screen reader gets what the hex says.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 signals:

@@ -71,12 +71,14 @@ StatusReport DecodeStatus(std::string_view block) {
     report.frameCounter = ByteAt(block, kFrameCounterOffset);
 
     const std::uint8_t auxiliary = ByteAt(block, kAuxiliaryFlagsOffset);
+    report.auxiliaryFlags = auxiliary;
     SetLamp(report, StatusLamp::Boost, auxiliary, 7);
     SetLamp(report, StatusLamp::Sleep, auxiliary, 6);
     SetLamp(report, StatusLamp::Cooling, auxiliary, 5);
     SetLamp(report, StatusLamp::Spindle, auxiliary, 4);
 
     const std::uint8_t switches = ByteAt(block, kSwitchFlagsOffset);
+    report.switchFlags = switches;
     SetLamp(report, StatusLamp::Emergency, switches, 4);
     SetLamp(report, StatusLamp::EndC, switches, 3);
     SetLamp(report, StatusLamp::EndZ, switches, 2);

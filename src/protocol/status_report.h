@@ -39,6 +39,8 @@ struct StatusReport {
     std::uint8_t fillLevel = 0; // the raw byte, 0 to 255
     std::uint8_t errorCode = 0;
     std::uint8_t frameCounter = 0;
+    std::uint8_t switchFlags = 0;    // byte 2: end switches x, y, z, c (bits 0-3), emergency (4)
+    std::uint8_t auxiliaryFlags = 0; // byte 3: spindle, cooling, sleep, boost (bits 4-7)
     std::array<LampColour, kStatusLampCount> lamps{};
 
     LampColour lamp(StatusLamp which) const { return lamps[static_cast<std::size_t>(which)]; }

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -207,6 +208,10 @@ void Main_frm::Form_Unload() {
         float_->close();
         delete float_.data();
     }
+    if (positionPlot_) {
+        positionPlot_->close();
+        delete positionPlot_.data();
+    }
     if (portSet_) {
         portSet_->hide();
         delete portSet_.data();
@@ -224,6 +229,7 @@ QString Main_frm::statusMessage() const {
 
 void Main_frm::showStatus(const QString& text) {
     refusalShown_ = false;
+    meaningShown_.clear();
     statusBar()->showMessage(text);
 }
 
@@ -254,6 +260,8 @@ void Main_frm::buildMenus() {
     float_on_off = Anischt->addAction("Toggle Floating Window");
     float_on_off->setObjectName("float_on_off");
     float_on_off->setShortcut(QKeySequence(Qt::Key_F1));
+    position_plot = Anischt->addAction("Position Plot");
+    position_plot->setObjectName("position_plot");
 }
 
 void Main_frm::connectHandlers() {
@@ -282,6 +290,12 @@ void Main_frm::connectHandlers() {
     connect(Copy, &QAction::triggered, this, &Main_frm::Copy_Click);
     connect(opt, &QAction::triggered, this, &Main_frm::opt_Click);
     connect(float_on_off, &QAction::triggered, this, &Main_frm::float_on_off_Click);
+    connect(position_plot, &QAction::triggered, this, &Main_frm::PositionPlot_Click);
+    connect(ui.List1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Main_frm::showSelectedLineMeaning);
+    connect(ui.List1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &Main_frm::showSelectedLineMeaning);
+    connect(history_, &QAbstractItemModel::modelReset, this, &Main_frm::showSelectedLineMeaning);
     connect(Beenden, &QAction::triggered, this, &Main_frm::Beenden_Click);
 
     // Double clicks on a label and on the dataset list's empty area alike.

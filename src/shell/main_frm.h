@@ -52,6 +52,7 @@ public:
     QAction* Copy = nullptr;
     QAction* opt = nullptr;
     QAction* float_on_off = nullptr;
+    QAction* position_plot = nullptr;
 
     // The floating window and the port settings dialog exist at most once;
     // these create them, hidden, on first use.
@@ -116,6 +117,7 @@ public slots:
     void Copy_Click();
 
     void float_on_off_Click();
+    void PositionPlot_Click();
     void Beenden_Click();
 
 protected:
@@ -145,6 +147,9 @@ private:
     void clearInputMarks(std::initializer_list<QLineEdit*> boxes);
     void clearInputMarks(const std::array<QLineEdit*, 6>& boxes);
     void showStatus(const QString& text);
+    // The status bar reads the selected history line's meaning while that
+    // line is selected.
+    void showSelectedLineMeaning();
     void enterClosedState();
     void enterOpenState();
     void portLost(const QString& reason);
@@ -165,6 +170,9 @@ private:
     QString acceptedPortText_;
     // The status bar says that a command sent nothing.
     bool refusalShown_ = false;
+    // The meaning of a selected history line the status bar shows, if any.
+    QString meaningShown_;
+    QPointer<QWidget> positionPlot_;
     std::int32_t previousReceiveTick_ = 0;
     std::function<std::int32_t()> tick_;
     ConsoleLog log_;

@@ -4,11 +4,13 @@
 #include "history_model.h"
 #include "history_printer.h"
 #include "main_frm.h"
+#include "position_plot_window.h"
 #include "save_history_command.h"
 
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QStatusBar>
 
 void Main_frm::Com_ClrHis_Click() {
     history_->clear();
@@ -33,4 +35,29 @@ void Main_frm::Copy_Click() {
     if (QItemSelectionModel* selection = ui.List1->selectionModel()) {
         CopySelectedLines(*selection, *QGuiApplication::clipboard());
     }
+}
+
+void Main_frm::showSelectedLineMeaning() {
+    QItemSelectionModel* selection = ui.List1->selectionModel();
+    const QModelIndex current = selection ? selection->currentIndex() : QModelIndex();
+    if (current.isValid() && selection->isSelected(current)) {
+        showStatus(history_->decodedLine(current.row()));
+        meaningShown_ = statusBar()->currentMessage();
+        return;
+    }
+    // Once the line is no longer selected its meaning goes, unless something
+    // else has been said meanwhile.
+    if (!meaningShown_.isEmpty() && statusBar()->currentMessage() == meaningShown_) {
+        statusBar()->clearMessage();
+    }
+    meaningShown_.clear();
+}
+
+void Main_frm::PositionPlot_Click() {
+    if (!positionPlot_) {
+        positionPlot_ = new PositionPlotWindow(*history_, this);
+    }
+    positionPlot_->show();
+    positionPlot_->raise();
+    positionPlot_->activateWindow();
 }

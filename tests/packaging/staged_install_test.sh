@@ -31,12 +31,14 @@ rm -f "$stage.log"
 # Exactly these files: a missing one breaks the menu, the manual or the
 # package; a stray one (a test, a library, a header) has no place in it.
 expected="bin/kelmora
+bin/kelmora-history
 bin/kelmora-sim
 share/applications/$app_id.desktop
 share/doc/kelmora/changelog.gz
 share/doc/kelmora/copyright
 share/icons/hicolor/scalable/apps/$app_id.svg
 share/lintian/overrides/kelmora
+share/man/man1/kelmora-history.1.gz
 share/man/man1/kelmora-sim.1.gz
 share/man/man1/kelmora.1.gz
 share/metainfo/$app_id.metainfo.xml"
@@ -45,7 +47,7 @@ if [[ "$staged" != "$expected" ]]; then
   fail "staged files differ from the package's list:"
   diff <(echo "$expected") <(echo "$staged") >&2
 fi
-for program in kelmora kelmora-sim; do
+for program in kelmora kelmora-sim kelmora-history; do
   [[ -x "$stage/bin/$program" ]] || fail "bin/$program is not executable"
 done
 
@@ -108,11 +110,18 @@ if [[ -x "$stage/bin/kelmora-sim" ]]; then
   [[ "$out" == "Usage: kelmora-sim "* && -z "$err" ]] || fail "kelmora-sim --help printed '$out'"
   simulator_usage="$out"
 fi
+if [[ -x "$stage/bin/kelmora-history" ]]; then
+  run "kelmora-history --help" 0 "$stage/bin/kelmora-history" --help
+  [[ "$out" == "Usage: kelmora-history "* && -z "$err" ]] || fail "kelmora-history --help printed '$out'"
+  reader_usage="$out"
+  run "kelmora-history --version" 0 "$stage/bin/kelmora-history" --version
+  [[ "$out" == "kelmora-history ${version_line#Kelmora }" ]] || fail "kelmora-history --version printed '$out'"
+fi
 
 # The manual pages: compressed, rendered without a warning, with the
 # sections an operator looks for, and naming every option the program's own
 # usage text lists.
-for page in kelmora kelmora-sim; do
+for page in kelmora kelmora-sim kelmora-history; do
   file="$stage/share/man/man1/$page.1.gz"
   [[ -f "$file" ]] || continue
   gzip -t "$file" || fail "$page.1.gz is not gzip"
@@ -122,7 +131,11 @@ for page in kelmora kelmora-sim; do
   for section in NAME SYNOPSIS DESCRIPTION OPTIONS KEYS FILES "EXIT STATUS" EXAMPLES; do
     grep -qx "\.SH \"\?$section\"\?" <<<"$source" || fail "$page.1 has no $section section"
   done
-  if [[ "$page" == kelmora ]]; then usage="${console_usage:-}"; else usage="${simulator_usage:-}"; fi
+  case "$page" in
+    kelmora) usage="${console_usage:-}" ;;
+    kelmora-sim) usage="${simulator_usage:-}" ;;
+    *) usage="${reader_usage:-}" ;;
+  esac
   for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$usage" | sort -u); do
     grep -qF -- "${option//-/\\-}" <<<"$source" || fail "$page.1 does not document $option"
   done

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "worked_examples.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,11 +46,7 @@ BuiltFrame BuildOk(const MoveSetup& setup, AxisPair pair = AxisPair::XY, std::ui
 
 TEST(MoveFrame, InitialSetupGivesTheWorkedExampleByteByByte) {
     const BuiltFrame frame = BuildOk(MoveSetup{});
-    EXPECT_EQ(frame.hexText, Frame("02 11 00 00 00 00 04 01"
-                                   "32 00 00 00 32 00 00 00 CE FF FF FF 32 00 00 00"
-                                   "CE FF FF FF CE FF FF FF 32 00 00 00 CE FF FF FF"
-                                   "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
-                                   "00 00 00 00 00 00 00 00"));
+    EXPECT_EQ(frame.hexText, worked::kMoveFrameHex);
     EXPECT_EQ(frame.hexText.size(), 128u);
 }
 

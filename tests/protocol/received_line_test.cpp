@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "worked_examples.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,13 +28,7 @@ TEST(ReceivedLine, CountingBytesAt125Ms) {
 }
 
 TEST(ReceivedLine, StatusFrameAt250Ms) {
-    const std::string block =
-        Codes({0x02, 0x11, 0x90, 0x10, 0x27, 0x00, 0x00, 0xCE, 0xFF, 0xFF, 0xFF,
-               0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x32, 0x00,
-               0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00});
-    EXPECT_EQ(ReceivedLine(FirstBlockBytes(block), 250),
-              "IN < 0211 9010 2700 00CE FFFF FF00 0000 0000 0100 0000 3200 0000 0000 0007 "
-              "0000 0000  t- 250");
+    EXPECT_EQ(ReceivedLine(FirstBlockBytes(worked::kStatusFrame), 250), worked::kStatusLine);
 }
 
 TEST(ReceivedLine, ZeroBlockAndElapsedTexts) {

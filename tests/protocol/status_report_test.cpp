@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "worked_examples.h"
+
 #include <string>
 #include <vector>
 
@@ -28,10 +30,7 @@ using Lamps = std::array<LampColour, kStatusLampCount>; // Boost, Sleep, Cooling
                                                         // Emergency, EndC, EndZ, EndY, EndX
 
 TEST(DecodeStatus, WorkedExample) {
-    const StatusReport report =
-        DecodeStatus(Block({0x02, 0x11, 0x90, 0x10, 0x27, 0x00, 0x00, 0xCE, 0xFF, 0xFF, 0xFF,
-                            0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x32, 0x00,
-                            0x00, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00}));
+    const StatusReport report = DecodeStatus(worked::kStatusFrame);
     EXPECT_EQ(report.mode, 2);
     EXPECT_EQ(report.positionX, 10000);
     EXPECT_EQ(report.positionY, -50);

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# What the Position Plot costs on a real display: the console on Xvfb with a
+# window manager (openbox), the simulator streaming status frames at line
+# rate (360 a second) while the x / y pair drives the square again and
+# again, the console's CPU time measured over the same span with the plot
+# closed and then open. Prints name=value figures; asserts
+# nothing.
+#
+#   bench/plot_cpu.sh [SECONDS]     (default 10 seconds a phase; three
+#                                   rounds of closed then open, or
+#                                   $KELMORA_PLOT_CPU_ROUNDS)
+#
+# Builds the console and the simulator in $KELMORA_BENCH_BUILD_DIR (default
+# build-bench/, RelWithDebInfo); installs Xvfb, openbox and xdotool with
+# scripts/setup.sh screenshot.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+seconds="${1:-10}"
+build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
+"$root/scripts/setup.sh" screenshot
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" --target kelmora kelmora-sim --parallel "$(nproc)" >/dev/null
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do
+  display="$(head -n 1 "$work/display" 2>/dev/null || true)"
+  [[ -n "$display" ]] && break
+  sleep 0.05
+done
+export DISPLAY=":$display"
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+
+"$build_dir/tools/simulator/kelmora-sim" --stream 360 --speed 200 >"$work/sim.out" &
+pids+=($!)
+for _ in $(seq 1 100); do
+  device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
+  [[ -n "$device" ]] && break
+  sleep 0.05
+done
+QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 QT_STYLE_OVERRIDE=Fusion \
+  "$build_dir/src/shell/kelmora" --port "$device" >"$work/console.log" 2>&1 &
+console=$!
+pids+=($console)
+for _ in $(seq 1 100); do
+  window="$(xdotool search --onlyvisible --name '^Kelmora$' 2>/dev/null | head -n 1 || true)"
+  [[ -n "$window" ]] && break
+  sleep 0.1
+done
+[[ -n "$window" ]] || { cat "$work/console.log" >&2; exit 1; }
+xdotool windowactivate --sync "$window"
+xdotool key --clearmodifiers Return # Open Port
+sleep 1
+# Out of the text boxes, so that "x" drives rather than types.
+xdotool mousemove --window "$window" 348 490 click 1
+sleep 1
+
+ticks_per_second="$(getconf CLK_TCK)"
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$console/stat"; }
+# CPU percent of one core over $seconds, while "x" (Drive X / Y) is pressed
+# every 2 seconds: the square at 200 steps a second takes 2.25 s, so the
+# axes keep moving and every pane of an open plot keeps changing.
+measure() {
+  local before after driver
+  (while true; do
+    xdotool windowactivate --sync "$window" key --clearmodifiers x 2>/dev/null || true
+    sleep 2
+  done) &
+  driver=$!
+  before="$(cpu_ticks)"
+  sleep "$seconds"
+  after="$(cpu_ticks)"
+  kill "$driver"
+  wait "$driver" 2>/dev/null || true
+  echo "scale=1; 100 * ($after - $before) / ($ticks_per_second * $seconds)" | bc
+}
+open_plot() { # View > Position Plot: the third title of the menu bar, its second entry
+  xdotool windowactivate --sync "$window"
+  xdotool mousemove --window "$window" 100 10 click 1
+  sleep 0.4
+  xdotool key --clearmodifiers Down Down Return
+  for _ in $(seq 1 50); do
+    plot="$(xdotool search --onlyvisible --name '^Position Plot$' 2>/dev/null | head -n 1 || true)"
+    [[ -n "$plot" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$plot" ]] || { echo "plot_cpu.sh: the plot window did not open" >&2; exit 1; }
+  xdotool windowmove "$plot" 0 0
+  xdotool windowmove "$window" 1000 100
+  sleep 1
+}
+close_plot() { # Alt+F4, which openbox turns into the window's close
+  xdotool windowactivate --sync "$plot" key --clearmodifiers alt+F4
+  sleep 1
+}
+
+# Closed and open alternate, so that other load on the machine falls on both
+# alike; the figures are the totals over every round.
+rounds="${KELMORA_PLOT_CPU_ROUNDS:-3}"
+closed_sum=0
+open_sum=0
+for ((round = 0; round < rounds; round++)); do
+  closed_sum="$(echo "$closed_sum + $(measure)" | bc)"
+  open_plot
+  open_sum="$(echo "$open_sum + $(measure)" | bc)"
+  # KELMORA_PLOT_CPU_SHOT=FILE.png: a picture of the plot as measured, to
+  # see that the axes did move.
+  if [[ -n "${KELMORA_PLOT_CPU_SHOT:-}" ]]; then import -window "$plot" "$KELMORA_PLOT_CPU_SHOT"; fi
+  close_plot
+done
+closed="$(echo "scale=1; $closed_sum / $rounds" | bc)"
+open="$(echo "scale=1; $open_sum / $rounds" | bc)"
+
+echo "plot_cpu.line_rate_frames_per_s=360"
+echo "plot_cpu.seconds_per_phase=$seconds"
+echo "plot_cpu.rounds=$rounds"
+echo "plot_cpu.console_cpu_percent_plot_closed=$closed"
+echo "plot_cpu.console_cpu_percent_plot_open=$open"
+echo "plot_cpu.open_over_closed=$(echo "scale=3; $open / $closed" | bc)"

@@ -1,0 +1,190 @@
+#include "history_reader.h"
+
+#include <utility>
+
+namespace {
+
+constexpr std::string_view kTitleStart = "Kelmora ";
+constexpr std::string_view kHistoryTitleEnd = " History Ouptut File";
+constexpr std::string_view kTextTitleEnd = " History Text Ouptut File";
+constexpr std::string_view kCreatedOn = "Created on ";
+
+bool StartsWith(std::string_view text, std::string_view start) {
+    return text.substr(0, start.size()) == start;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool IsTitle(std::string_view text) {
+    return StartsWith(text, kTitleStart) &&
+           (EndsWith(text, kHistoryTitleEnd) || EndsWith(text, kTextTitleEnd));
+}
+
+// RFC 4180: a field holding a comma, a double-quote or a line end is quoted,
+// its double-quotes doubled. The console's own lines never need it.
+void AppendCsvField(std::string_view field, std::string& row) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        row += field;
+        return;
+    }
+    row += '"';
+    for (char c : field) {
+        row += c;
+        if (c == '"') {
+            row += '"';
+        }
+    }
+    row += '"';
+}
+
+// The CSV names of the set bits, joined by '+'.
+std::string BitNames(std::uint8_t flags, const char* const (&names)[8]) {
+    std::string joined;
+    for (int bit = 0; bit < 8; ++bit) {
+        if ((flags >> bit) & 1) {
+            joined += (joined.empty() ? "" : "+") + std::string(names[bit]);
+        }
+    }
+    return joined;
+}
+
+constexpr const char* kSwitchNames[8] = {"end_x",     "end_y", "end_z", "end_c",
+                                         "emergency", "bit5",  "bit6",  "bit7"};
+constexpr const char* kStatusAuxNames[8] = {"bit0",    "bit1",    "bit2",  "bit3",
+                                            "spindle", "cooling", "sleep", "boost"};
+constexpr const char* kSignalNames[8] = {"spindle", "cooling", "bit2", "bit3",
+                                         "bit4",    "bit5",    "bit6", "bit7"};
+
+} // namespace
+
+void AppendCsvRow(std::size_t index, std::string_view raw, const HistoryEntry& entry,
+                  std::string& row) {
+    // Columns 3 to 14 (elapsed_ms .. aux); empty where they do not apply.
+    std::string fields[12];
+    auto& [elapsed, command, counter, mode, error, x, y, z, c, fill, switches, aux] = fields;
+    const bool in = entry.kind == HistoryEntryKind::Received;
+    if (in) {
+        const StatusReport& s = entry.status;
+        elapsed = std::to_string(entry.elapsedMs);
+        counter = std::to_string(s.frameCounter);
+        mode = std::to_string(s.mode);
+        error = std::to_string(s.errorCode);
+        x = std::to_string(s.positionX);
+        y = std::to_string(s.positionY);
+        z = std::to_string(s.positionZ);
+        c = std::to_string(s.positionC);
+        fill = std::to_string(s.fillLevel);
+        switches = BitNames(s.switchFlags, kSwitchNames);
+        aux = BitNames(s.auxiliaryFlags, kStatusAuxNames);
+    } else {
+        const DecodedCommand& d = entry.command;
+        command = CommandKindName(d.kind);
+        if (d.counter) {
+            counter = std::to_string(*d.counter);
+        }
+        if (d.kind == CommandKind::ModeChange) {
+            mode = std::to_string(d.targetMode);
+        } else if (d.kind == CommandKind::ZeroPoint) {
+            x = FrameValueText(d.zeroPoint[0]);
+            y = FrameValueText(d.zeroPoint[1]);
+            z = FrameValueText(d.zeroPoint[2]);
+            c = FrameValueText(d.zeroPoint[3]);
+        } else if (d.kind == CommandKind::AuxiliarySignals) {
+            aux = BitNames(d.signalBits, kSignalNames);
+        }
+    }
+    row += std::to_string(index);
+    row += in ? ",in" : ",out";
+    for (const std::string& field : fields) {
+        row += ',';
+        row += field;
+    }
+    row += ',';
+    AppendCsvField(raw, row);
+}
+
+HistoryFileReader::HistoryFileReader(HistoryOutput output, std::string fileName, Sink out,
+                                     Sink problems)
+    : output_(output), fileName_(std::move(fileName)), out_(std::move(out)),
+      problems_(std::move(problems)) {
+    line_.reserve(kMaxLineBytes);
+    if (output_ == HistoryOutput::Csv) {
+        out_(std::string(kHistoryCsvHeader) + "\n");
+    }
+}
+
+void HistoryFileReader::feed(const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\n') {
+            endLine();
+        } else if (line_.size() < kMaxLineBytes) {
+            line_ += c;
+        } else {
+            overlong_ = true;
+        }
+    }
+}
+
+bool HistoryFileReader::finish() {
+    if (!line_.empty() || overlong_) {
+        endLine();
+    }
+    return allRead_;
+}
+
+void HistoryFileReader::endLine() {
+    ++lineNumber_;
+    if (overlong_) {
+        refuse("longer than any history line");
+    } else {
+        std::string_view line = line_;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        readLine(line);
+    }
+    line_.clear();
+    overlong_ = false;
+}
+
+void HistoryFileReader::readLine(std::string_view line) {
+    if (line.size() < 2 || line.front() != '"' || line.back() != '"') {
+        refuse("not in double quotes");
+        return;
+    }
+    const std::string_view text = line.substr(1, line.size() - 2);
+    if (lineNumber_ == 1 && IsTitle(text)) {
+        sawTitle_ = true;
+        return;
+    }
+    if (lineNumber_ == 2 && sawTitle_ && StartsWith(text, kCreatedOn)) {
+        return;
+    }
+    if (const auto entry = ParseHistoryEntry(text)) {
+        writeEntry(text, *entry);
+    } else {
+        refuse("not a history entry");
+    }
+}
+
+void HistoryFileReader::refuse(const char* why) {
+    allRead_ = false;
+    problems_(fileName_ + ":" + std::to_string(lineNumber_) + ": " + why + "\n");
+}
+
+void HistoryFileReader::writeEntry(std::string_view text, const HistoryEntry& entry) {
+    ++entries_;
+    row_.clear();
+    if (output_ == HistoryOutput::Csv) {
+        AppendCsvRow(entries_, text, entry, row_);
+    } else {
+        row_ += std::to_string(entries_);
+        row_ += entry.kind == HistoryEntryKind::Received ? " in: " : " out: ";
+        row_ += DescribeHistoryEntry(entry);
+    }
+    row_ += '\n';
+    out_(row_);
+}
