@@ -296,6 +296,8 @@ void Main_frm::connectHandlers() {
     connect(ui.List1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &Main_frm::showSelectedLineMeaning);
     connect(history_, &QAbstractItemModel::modelReset, this, &Main_frm::showSelectedLineMeaning);
+    // The list hears of a clear at its next refresh; the line's meaning goes now.
+    connect(history_, &HistoryModel::cleared, this, &Main_frm::forgetLineMeaning);
     connect(Beenden, &QAction::triggered, this, &Main_frm::Beenden_Click);
 
     // Double clicks on a label and on the dataset list's empty area alike.

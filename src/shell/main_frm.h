@@ -150,6 +150,7 @@ private:
     // The status bar reads the selected history line's meaning while that
     // line is selected.
     void showSelectedLineMeaning();
+    void forgetLineMeaning();
     void enterClosedState();
     void enterOpenState();
     void portLost(const QString& reason);

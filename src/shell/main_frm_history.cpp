@@ -45,6 +45,10 @@ void Main_frm::showSelectedLineMeaning() {
         meaningShown_ = statusBar()->currentMessage();
         return;
     }
+    forgetLineMeaning();
+}
+
+void Main_frm::forgetLineMeaning() {
     // Once the line is no longer selected its meaning goes, unless something
     // else has been said meanwhile.
     if (!meaningShown_.isEmpty() && statusBar()->currentMessage() == meaningShown_) {

@@ -55,6 +55,7 @@ void HistoryMeaningAndPlotTest::meaningIsTooltipDescriptionAndStatusBarWhileSele
     const QByteArray worked = WorkedStatusFrame();
     w.history().appendReceived(
         FirstBlockBytes(std::string_view(worked.constData(), std::size_t(worked.size()))), 250);
+    w.showPendingDisplay(); // the views hear of new lines at the screen's pace
     const QString meaning = QString::fromStdString(DescribeHistoryLine(w.history().lineAt(1)));
     QVERIFY(meaning.startsWith("Status: mode 2;"));
 
