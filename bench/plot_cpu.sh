@@ -21,29 +21,9 @@ build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build_dir" --target kelmora kelmora-sim --parallel "$(nproc)" >/dev/null
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-  display="$(head -n 1 "$work/display" 2>/dev/null || true)"
-  [[ -n "$display" ]] && break
-  sleep 0.05
-done
-export DISPLAY=":$display"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-sleep 0.5
+source "$root/scripts/lib/virtual_display.sh"
+start_virtual_display 1920x1080x24
+start_window_manager
 
 "$build_dir/tools/simulator/kelmora-sim" --stream 360 --speed 200 >"$work/sim.out" &
 pids+=($!)

@@ -17,8 +17,8 @@
 // seconds), then for the console 10 s at line rate with the stall meter,
 // then a flood (frames as fast as the terminal takes them) of 10 s. The
 // console runs twice: without an accessibility client, then with
-// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on the session's AT-SPI bus, and a third
-// time with its Position Plot window open (their line rate phase only).
+// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on the session's AT-SPI bus (its line
+// rate phase only).
 //
 // CuteCom is set up as a user would: a session whose device is the
 // terminal, with time stamps; "Hex output" and "Open" pressed with their
@@ -223,10 +223,7 @@ ConsoleAnswer askConsole(QProcess& console) {
     }
 }
 
-enum class ConsoleRun { Plain, Accessible, WithPlot };
-
-bool runConsole(const QString& subject, ConsoleRun run, int seconds, int floodSeconds) {
-    const bool accessible = run == ConsoleRun::Accessible;
+bool runConsole(const QString& subject, bool accessible, int seconds, int floodSeconds) {
     Peer peer;
     if (!peer.start(QStringLiteral(KELMORA_STREAM_PEER))) {
         std::fprintf(stderr, "screen_bench: stream_peer did not start\n");
@@ -242,14 +239,10 @@ bool runConsole(const QString& subject, ConsoleRun run, int seconds, int floodSe
     }
     console.setProcessEnvironment(environment);
     console.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList arguments{peer.device()};
-    if (run == ConsoleRun::WithPlot) {
-        arguments << QStringLiteral("--plot");
-    }
-    console.start(QStringLiteral(KELMORA_SCREEN_CONSOLE), arguments);
+    console.start(QStringLiteral(KELMORA_SCREEN_CONSOLE), {peer.device()});
     const auto opened = console.waitForStarted(5000) ? readLine(console, 15'000) : std::nullopt;
     if (!opened || *opened != "open 1") {
-        std::fprintf(stderr, "screen_bench: the console did not open %s (or its plot)\n",
+        std::fprintf(stderr, "screen_bench: the console did not open %s\n",
                      qPrintable(peer.device()));
         return false;
     }
@@ -265,7 +258,7 @@ bool runConsole(const QString& subject, ConsoleRun run, int seconds, int floodSe
     figure(subject, "line_rate_cpu_percent", line.cpuPercent);
     figure(subject, "line_rate_rss_mb", line.rssMb);
 
-    if (run == ConsoleRun::Plain) {
+    if (!accessible) {
         send(console, "meter\n");
         const PhaseFigures stall =
             runPhase(peer, pid, lineRateOrder(kStallSeconds), timeoutFor(kStallSeconds));
@@ -391,16 +384,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "screen_bench: no DISPLAY (scripts/screen-bench.sh starts one)\n");
         return 2;
     }
-    bool ok = runConsole(QStringLiteral("console"), ConsoleRun::Plain, seconds, floodSeconds);
+    bool ok = runConsole(QStringLiteral("console"), false, seconds, floodSeconds);
     ok = runCuteCom(seconds, floodSeconds) && ok;
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        ok = runConsole(QStringLiteral("console_accessible"), ConsoleRun::Accessible, seconds,
-                        floodSeconds) &&
-             ok;
+        ok = runConsole(QStringLiteral("console_accessible"), true, seconds, floodSeconds) && ok;
     } else {
         std::fprintf(stderr, "screen_bench: no session bus; the accessible run is left out\n");
     }
-    ok = runConsole(QStringLiteral("console_plot"), ConsoleRun::WithPlot, seconds, floodSeconds) &&
-         ok;
     return ok ? 0 : 1;
 }

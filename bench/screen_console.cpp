@@ -1,6 +1,5 @@
 // The console as main.cpp makes it, on whatever display it is given, with
-// the port preset to argv[1] and opened once the window is shown (with
-// "--plot" as argv[2], the View menu's Position Plot opened too); started by
+// the port preset to argv[1] and opened once the window is shown; started by
 // screen_bench, which reads its CPU time from /proc. It answers orders on
 // stdin, one a line:
 //
@@ -16,7 +15,6 @@
 #include "history_model.h"
 #include "main_frm.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -37,17 +35,9 @@ int main(int argc, char* argv[]) {
     Main_frm window;
     window.presetPort(QString::fromLocal8Bit(argv[1]));
     window.show();
-    const bool withPlot = argc > 2 && std::string(argv[2]) == "--plot";
-    QTimer::singleShot(0, &window, [&window, withPlot] {
+    QTimer::singleShot(0, &window, [&window] {
         window.Command1_Click();
-        bool plotShown = !withPlot;
-        for (QAction* action : window.findChildren<QAction*>()) {
-            if (withPlot && action->text() == QStringLiteral("Position Plot")) {
-                action->trigger();
-                plotShown = true;
-            }
-        }
-        std::printf("open %d\n", window.MSComm1.isOpen() && plotShown ? 1 : 0);
+        std::printf("open %d\n", window.MSComm1.isOpen() ? 1 : 0);
         std::fflush(stdout);
     });
 

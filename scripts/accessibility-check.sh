@@ -29,28 +29,8 @@ fi
 
 console="$build_dir/src/shell/kelmora"
 simulator="$build_dir/tools/simulator/kelmora-sim"
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-display=""
-for _ in $(seq 1 100); do
-  display="$(head -n 1 "$work/display" 2>/dev/null || true)"
-  [[ -n "$display" ]] && break
-  sleep 0.05
-done
-[[ -n "$display" ]] || { cat "$work/xvfb.log" >&2; echo "accessibility-check.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display"
+source "$root/scripts/lib/virtual_display.sh"
+start_virtual_display
 
 # Slow axes, so that the positions move for a few seconds after Drive X / Y.
 "$simulator" --stream 360 --speed 100 >"$work/sim.out" &

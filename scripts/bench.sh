@@ -6,13 +6,14 @@
 #
 #   scripts/bench.sh               all benchmarks
 #   scripts/bench.sh receive send  only those (receive, roundtrip, send,
-#                                  startup, history, history_view, screen)
-# "screen" runs on a virtual X display beside CuteCom (scripts/screen-bench.sh).
+#                                  startup, history, history_view, screen, plot)
+# "screen" runs on a virtual X display beside CuteCom (scripts/screen-bench.sh),
+# "plot" the Position Plot closed and open there (bench/plot_cpu.sh).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
 
-all=(receive roundtrip send startup history history_view screen)
+all=(receive roundtrip send startup history history_view screen plot)
 if (($# > 0)); then selected=("$@"); else selected=("${all[@]}"); fi
 for name in "${selected[@]}"; do
   case " ${all[*]} " in
@@ -25,7 +26,7 @@ done
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=()
 for name in "${selected[@]}"; do
-  [[ $name == screen ]] || targets+=("${name}_bench")
+  [[ $name == screen || $name == plot ]] || targets+=("${name}_bench")
 done
 if ((${#targets[@]} > 0)); then
   cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}" >/dev/null
@@ -39,6 +40,10 @@ echo "machine.load_average_1min=$(cut -d ' ' -f 1 /proc/loadavg)"
 for name in "${selected[@]}"; do
   if [[ $name == screen ]]; then
     (unset QT_QPA_PLATFORM; "$root/scripts/screen-bench.sh")
+    continue
+  fi
+  if [[ $name == plot ]]; then
+    (unset QT_QPA_PLATFORM; "$root/bench/plot_cpu.sh")
     continue
   fi
   # Qt's notes on the offscreen platform are not figures.

@@ -15,26 +15,9 @@ build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)" --target screen_bench >/dev/null
 
-# A display number nobody holds.
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-work="$(mktemp -d)"
-xvfb_pid=""
-wm_pid=""
-cleanup() {
-  [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-HOME="$work" openbox >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-sleep 1
+source "$root/scripts/lib/virtual_display.sh"
+start_virtual_display
+start_window_manager
 unset QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"

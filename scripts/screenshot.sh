@@ -42,34 +42,8 @@ client_height=539
 history_list=(348 470)   # middle of the history list (List1)
 refresh_button=(326 192) # middle of "Refresh Status" (Com_Refresh)
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display number itself and writes it once it is ready to
-# take clients.
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-display=""
-for _ in $(seq 1 100); do
-  display="$(head -n 1 "$work/display" 2>/dev/null || true)"
-  [[ -n "$display" ]] && break
-  sleep 0.05
-done
-[[ -n "$display" ]] || {
-  cat "$work/xvfb.log" >&2
-  echo "screenshot.sh: Xvfb did not start" >&2
-  exit 1
-}
-export DISPLAY=":$display"
+source "$root/scripts/lib/virtual_display.sh"
+start_virtual_display 1920x1080x24
 
 # --hex: every frame it receives becomes a line after the device name, so the
 # script can tell that the clicks arrived.
