@@ -21,6 +21,8 @@ Float::Float(QWidget* owner)
     List1->setObjectName("List1");
     List1->setAccessibleName("Current Datasets");
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // One line high: a horizontal bar would cover the line it scrolls.
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     List1->setModel(model_);
     FollowNewest::install(List1);
     List1->setGeometry(0, 0, 553, 26);

@@ -16,6 +16,10 @@ void BuildHistoryArea(QWidget* form, MainControls& ui) {
     ui.Label2 = label(form, "Label2", "Communication History:", {8, 350, 200, 18}, "Left");
     ui.List2 = list(form, "List2", {8, 370, 680, 36}, "Left varWidth fixRight", "Current datasets");
     ui.List2->setProperty("datasets", true);
+    // Two lines high, for the newest exchange: both lines stay in sight, a
+    // line too long for the width ends in an ellipsis rather than a bar.
+    ui.List2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui.List2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The history can grow to millions of lines: a view whose rows cost the
     // same at any length.
     ui.List1 = new HistoryView(form);
