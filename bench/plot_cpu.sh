@@ -25,13 +25,7 @@ source "$root/scripts/lib/virtual_display.sh"
 start_virtual_display 1920x1080x24
 start_window_manager
 
-"$build_dir/tools/simulator/kelmora-sim" --stream 360 --speed 200 >"$work/sim.out" &
-pids+=($!)
-for _ in $(seq 1 100); do
-  device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
-  [[ -n "$device" ]] && break
-  sleep 0.05
-done
+start_simulator "$build_dir/tools/simulator/kelmora-sim" --stream 360 --speed 200
 QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 QT_STYLE_OVERRIDE=Fusion \
   "$build_dir/src/shell/kelmora" --port "$device" >"$work/console.log" 2>&1 &
 console=$!

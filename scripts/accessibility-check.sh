@@ -33,15 +33,7 @@ source "$root/scripts/lib/virtual_display.sh"
 start_virtual_display
 
 # Slow axes, so that the positions move for a few seconds after Drive X / Y.
-"$simulator" --stream 360 --speed 100 >"$work/sim.out" &
-pids+=($!)
-device=""
-for _ in $(seq 1 100); do
-  device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
-  [[ -n "$device" ]] && break
-  sleep 0.05
-done
-[[ -n "$device" ]] || { echo "accessibility-check.sh: the controller simulator did not start" >&2; exit 1; }
+start_simulator "$simulator" --stream 360 --speed 100
 
 # Switched on as if a screen reader were running; the accessibility bus
 # itself is real.

@@ -51,15 +51,7 @@ start_virtual_display 1920x1080x24
 # and the simulator reports 50 times a second unasked, as a polling console would.
 sim_options=(--hex)
 if ((plot)); then sim_options+=(--speed 200 --stream 50); fi
-"$simulator" "${sim_options[@]}" >"$work/sim.out" &
-pids+=($!)
-device=""
-for _ in $(seq 1 100); do
-  device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
-  [[ -n "$device" ]] && break
-  sleep 0.05
-done
-[[ -n "$device" ]] || { echo "screenshot.sh: the controller simulator did not start" >&2; exit 1; }
+start_simulator "$simulator" "${sim_options[@]}"
 
 # A fixed style and font scale, so the picture does not depend on the desktop
 # settings of whoever runs this.

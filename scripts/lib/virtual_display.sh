@@ -5,6 +5,7 @@
 #   start_virtual_display 1920x1080x24   # Xvfb on a free display; exports DISPLAY
 #   start_window_manager                 # openbox, as on a desktop
 #   start_background CMD ARGS...         # started in the background, ended on exit
+#   start_simulator SIM ARGS...          # kelmora-sim; sets $device to its terminal
 #
 # Everything started this way is ended, newest first, when the script exits,
 # and the scratch folder $work goes with it.
@@ -50,4 +51,21 @@ start_window_manager() {
   HOME="$work" openbox >"$work/openbox.log" 2>&1 &
   pids+=($!)
   sleep 0.5
+}
+
+# The controller simulator in the background; sets `device` to the terminal
+# it plays the controller on (its first line of output).
+start_simulator() {
+  "$@" >"$work/sim.out" &
+  pids+=($!)
+  device=""
+  for _ in $(seq 1 100); do
+    device="$(head -n 1 "$work/sim.out" 2>/dev/null || true)"
+    [[ -n "$device" ]] && break
+    sleep 0.05
+  done
+  if [[ -z "$device" ]]; then
+    echo "$(basename "$0"): the controller simulator did not start" >&2
+    exit 1
+  fi
 }
