@@ -30,12 +30,7 @@ QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 QT_STYLE_OVERRIDE=Fusion \
   "$build_dir/src/shell/kelmora" --port "$device" >"$work/console.log" 2>&1 &
 console=$!
 pids+=($console)
-for _ in $(seq 1 100); do
-  window="$(xdotool search --onlyvisible --name '^Kelmora$' 2>/dev/null | head -n 1 || true)"
-  [[ -n "$window" ]] && break
-  sleep 0.1
-done
-[[ -n "$window" ]] || { cat "$work/console.log" >&2; exit 1; }
+window="$(wait_for_window Kelmora)"
 xdotool windowactivate --sync "$window"
 xdotool key --clearmodifiers Return # Open Port
 sleep 1
@@ -67,12 +62,7 @@ open_plot() { # View > Position Plot: the third title of the menu bar, its secon
   xdotool mousemove --window "$window" 100 10 click 1
   sleep 0.4
   xdotool key --clearmodifiers Down Down Return
-  for _ in $(seq 1 50); do
-    plot="$(xdotool search --onlyvisible --name '^Position Plot$' 2>/dev/null | head -n 1 || true)"
-    [[ -n "$plot" ]] && break
-    sleep 0.1
-  done
-  [[ -n "$plot" ]] || { echo "plot_cpu.sh: the plot window did not open" >&2; exit 1; }
+  plot="$(wait_for_window "Position Plot")"
   xdotool windowmove "$plot" 0 0
   xdotool windowmove "$window" 1000 100
   sleep 1

@@ -59,17 +59,7 @@ QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 QT_STYLE_OVERRIDE=Fusion \
   "$console" --port "$device" >"$work/console.log" 2>&1 &
 pids+=($!)
 
-window=""
-for _ in $(seq 1 100); do
-  window="$(xdotool search --onlyvisible --name '^Kelmora$' 2>/dev/null | head -n 1 || true)"
-  [[ -n "$window" ]] && break
-  sleep 0.1
-done
-[[ -n "$window" ]] || {
-  cat "$work/console.log" >&2
-  echo "screenshot.sh: the console window did not appear" >&2
-  exit 1
-}
+window="$(wait_for_window Kelmora)"
 sleep 0.5 # first paint
 
 # Without a window manager the window takes the keyboard focus only when told.
@@ -94,13 +84,7 @@ if ((plot)); then
   xdotool mousemove --window "$window" 100 $((menu_height / 2)) click 1
   sleep 0.4
   xdotool key --clearmodifiers Down Down Return
-  plot_window=""
-  for _ in $(seq 1 50); do
-    plot_window="$(xdotool search --onlyvisible --name '^Position Plot$' 2>/dev/null | head -n 1 || true)"
-    [[ -n "$plot_window" ]] && break
-    sleep 0.1
-  done
-  [[ -n "$plot_window" ]] || { echo "screenshot.sh: the plot window did not appear" >&2; exit 1; }
+  plot_window="$(wait_for_window "Position Plot")"
   # Side by side, so that neither hides the other.
   xdotool windowmove "$window" 1000 100
   xdotool windowmove "$plot_window" 0 0

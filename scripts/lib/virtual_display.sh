@@ -6,6 +6,7 @@
 #   start_window_manager                 # openbox, as on a desktop
 #   start_background CMD ARGS...         # started in the background, ended on exit
 #   start_simulator SIM ARGS...          # kelmora-sim; sets $device to its terminal
+#   window="$(wait_for_window Kelmora)"  # the id of a shown window, by its title
 #
 # Everything started this way is ended, newest first, when the script exits,
 # and the scratch folder $work goes with it.
@@ -68,4 +69,21 @@ start_simulator() {
     echo "$(basename "$0"): the controller simulator did not start" >&2
     exit 1
   fi
+}
+
+# Prints the id of the shown window titled exactly TITLE once it appears;
+# after about ten seconds says so, with the console's output, and exits.
+wait_for_window() {
+  local title="$1" id=""
+  for _ in $(seq 1 100); do
+    id="$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1 || true)"
+    [[ -n "$id" ]] && break
+    sleep 0.1
+  done
+  if [[ -z "$id" ]]; then
+    cat "$work/console.log" >&2 2>/dev/null || true
+    echo "$(basename "$0"): the window \"$title\" did not appear" >&2
+    exit 1
+  fi
+  echo "$id"
 }
