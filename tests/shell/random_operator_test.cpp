@@ -37,6 +37,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QThread>
 #include <QtTest>
 
 #include <ctime>
@@ -192,7 +193,18 @@ private:
         if (!peer_) {
             return;
         }
-        takeWire();
+        // A frame the console has written may still be on its way through
+        // the terminal: it reached the line before the line went away.
+        QElapsedTimer quiet;
+        quiet.start();
+        while (quiet.elapsed() < 10) {
+            const std::size_t before = wireFrames_.size() * 64 + std::size_t(pending_.size());
+            takeWire();
+            if (wireFrames_.size() * 64 + std::size_t(pending_.size()) != before) {
+                quiet.restart();
+            }
+            QThread::usleep(500);
+        }
         // Hold the far side of the dead line: its number then stays taken,
         // and no other program's new terminal can appear under the name the
         // port text may still show.
