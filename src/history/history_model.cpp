@@ -42,12 +42,7 @@ void HistoryModel::setAnnounceLater(bool later) {
 
 void HistoryModel::announceWaiting() {
     waiting_ = false;
-    if (resetWaiting_) {
-        resetWaiting_ = false;
-        beginResetModel();
-        shownRows_ = count();
-        endResetModel();
-    } else if (count() > shownRows_) {
+    if (count() > shownRows_) {
         beginInsertRows(QModelIndex(), shownRows_, count() - 1);
         shownRows_ = count();
         endInsertRows();
@@ -77,14 +72,11 @@ void HistoryModel::appendText(std::string_view text) {
 
 void HistoryModel::clear() {
     emit cleared();
-    if (announceLater_) {
-        // The views keep their rows until they hear of the clear; until
-        // then the rows beyond the new lines read as empty.
-        records_.clear();
-        resetWaiting_ = true;
-        noteWaiting();
-        return;
-    }
+    // The views hear of a clear at once, even while appends wait for the
+    // screen: a view that kept rows the record no longer has would offer
+    // the operator lines that are gone (a selection, its meaning, a copy),
+    // or other lines under their rows. Views then never know of more rows
+    // than the record holds.
     beginResetModel();
     records_.clear();
     shownRows_ = 0;
@@ -96,7 +88,7 @@ void HistoryModel::removeLast() {
         return;
     }
     const int last = count() - 1;
-    if (last >= shownRows_ || resetWaiting_) {
+    if (last >= shownRows_) {
         records_.removeLast(); // the views never heard of it
         return;
     }
@@ -128,5 +120,8 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
 }
 
 QString HistoryModel::decodedLine(int row) const {
+    if (row < 0 || row >= count()) {
+        return {}; // a row a view still offers after the record changed
+    }
     return QString::fromStdString(DescribeHistoryLine(lineAt(row)));
 }

@@ -7,10 +7,12 @@
 //
 // A line is recorded the moment it is appended (count(), lineAt() and a
 // save see it at once). Views normally hear of it at once too; with
-// setAnnounceLater(true) they hear of the lines appended, and of a clear,
-// only when announceWaiting() is called, all together: lines arriving
-// hundreds of times a second then cost the views one insertion (or one
-// reset) per screen refresh instead of one per line.
+// setAnnounceLater(true) they hear of the lines appended only when
+// announceWaiting() is called, all together: lines arriving hundreds of
+// times a second then cost the views one insertion per screen refresh
+// instead of one per line. A clear, and the taking back of a line they
+// know of, they hear of at once, so a view never offers a row the record
+// does not hold.
 
 #include <QAbstractListModel>
 #include <string>
@@ -32,7 +34,7 @@ public:
     void removeLast();
 
     void setAnnounceLater(bool later);
-    // Tells the views of every line appended and clear since the last call.
+    // Tells the views of every line appended since the last call.
     void announceWaiting();
     bool hasWaiting() const { return waiting_; }
 
@@ -46,7 +48,7 @@ public:
     // Rows the views know of.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // The line's meaning in words (the protocol core's decoding), made only
-    // when asked for.
+    // when asked for; empty for a row the record does not hold.
     QString decodedLine(int row) const;
 
     // DisplayRole: the line as drawn (see HistoryDisplayText); ToolTipRole
@@ -55,9 +57,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 signals:
-    // Lines or a clear wait to be announced; once until announceWaiting().
+    // Lines wait to be announced; once until announceWaiting().
     void waitingForAnnouncement();
-    // The lines are being cleared: sent at once, whenever the views hear of it.
+    // The lines are being cleared (the views hear of it at once too).
     void cleared();
 
 private:
@@ -69,6 +71,5 @@ private:
     HistoryRecords records_;
     bool announceLater_ = false;
     bool waiting_ = false;
-    bool resetWaiting_ = false; // cleared since the views last heard
     int shownRows_ = 0;         // the rows the views know of
 };

@@ -1,5 +1,7 @@
 #include "serial_connection.h"
 
+#include <algorithm>
+
 #include "device_probe.h"
 #include "serial_error_decisions.h"
 
@@ -108,7 +110,9 @@ qint64 SerialConnection::output(const char* data, qint64 size) {
     if (size == 0)
         return 0;
     writeFailed_ = false;
-    if (port_.write(data, size) != size) {
+    const qint64 offered = driverRoomForTesting_ >= 0 ? std::min(size, driverRoomForTesting_) : size;
+    driverRoomForTesting_ = -1;
+    if (port_.write(data, offered) != offered) {
         lastWriteError_ = port_.errorString();
         return -1;
     }
@@ -117,6 +121,15 @@ qint64 SerialConnection::output(const char* data, qint64 size) {
     port_.flush();
     if (writeFailed_ || lossPending_) {
         lastWriteError_ = lossPending_ ? lossReason_ : port_.errorString();
+        return -1;
+    }
+    // A frame is sent when all of it reached the driver. What the driver
+    // did not take (its buffer full: the far end has stopped reading, a USB
+    // adapter's small buffer) would otherwise go out later, or never, while
+    // the caller counts and logs the frame as sent.
+    const qint64 left = port_.bytesToWrite() + (size - offered);
+    if (left > 0) {
+        lastWriteError_ = QStringLiteral("the line took %1 of %2 bytes").arg(size - left).arg(size);
         return -1;
     }
     return size;

@@ -46,7 +46,9 @@ public:
     bool isOpen() const;
 
     // Writes the block, all bytes in order, and hands it to the driver at
-    // once. Returns size, or -1 when the port is not open or the write failed.
+    // once. Returns size, or -1 when the port is not open, the write failed
+    // or the driver did not take the whole block (its buffer full); after a
+    // -1 the caller closes the port, which drops what the driver did not take.
     qint64 output(const char* data, qint64 size);
     qint64 output(const QByteArray& block) { return output(block.constData(), block.size()); }
     // Why the last output() failed, for the operator.
@@ -60,6 +62,11 @@ public:
 
     // The kind of the latest notification: CommEvent::Receive (2) for data.
     int commEvent() const { return commEvent_; }
+
+    // The driver takes only `bytes` of the next block written, as a USB
+    // adapter with a full buffer does; a pseudo-terminal cannot be made to
+    // take part of a block. For tests.
+    void limitNextWriteForTesting(qint64 bytes) { driverRoomForTesting_ = bytes; }
 
     // A line error as the port reports it. For tests: a pseudo-terminal
     // cannot be made to fail a single read on demand.
@@ -92,4 +99,5 @@ private:
     bool lossPending_ = false;
     QString lossReason_;
     QString lastWriteError_;
+    qint64 driverRoomForTesting_ = -1;
 };

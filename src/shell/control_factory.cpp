@@ -67,6 +67,8 @@ QRadioButton* option(QWidget* parent, const QString& name, const QString& captio
                      const QString& accessibleName) {
     auto* w = new QRadioButton(caption, parent);
     w->setAutoExclusive(false); // exclusivity comes from explicit button groups
+    // As for buttons: a click must not leave a key able to move the choice.
+    w->setFocusPolicy(Qt::TabFocus);
     return place(w, name, geometry, {},
                  accessibleName.isEmpty() ? caption.trimmed() : accessibleName);
 }
@@ -74,6 +76,9 @@ QRadioButton* option(QWidget* parent, const QString& name, const QString& captio
 QCheckBox* check(QWidget* parent, const QString& name, const QString& caption, QRect geometry,
                  const QString& accessibleName) {
     auto* w = new QCheckBox(caption, parent);
+    // Only Tab moves the focus to a box: one that took it from a click would
+    // be flipped back by the next Space, which means Clear History.
+    w->setFocusPolicy(Qt::TabFocus);
     return place(w, name, geometry, {}, accessibleName.isEmpty() ? caption : accessibleName);
 }
 

@@ -2,24 +2,38 @@
 
 #include "main_frm.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
 
 namespace {
 
-bool isEnter(const QKeyEvent& key) {
-    return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
-}
-
-bool isTab(const QKeyEvent& key) {
-    return key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab;
+KeyKind kindOf(const QKeyEvent& key) {
+    switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return KeyKind::Enter;
+    case Qt::Key_Space:
+        return KeyKind::Space;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return KeyKind::Tab;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        return KeyKind::Arrow;
+    default:
+        return key.text().size() == 1 ? KeyKind::Character : KeyKind::Other;
+    }
 }
 
 } // namespace
@@ -46,8 +60,35 @@ bool KeyPreview::inWindow(const QObject* watched) const {
     return widget != nullptr && widget->window() == window_;
 }
 
+KeyFacts KeyPreview::factsOf(QWidget* focus, const QKeyEvent& key) const {
+    KeyFacts facts;
+    facts.kind = kindOf(key);
+    facts.autoRepeat = key.isAutoRepeat();
+    facts.ctrlOrAlt = (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
+    facts.anyModifier = (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier;
+    if (qobject_cast<QMenuBar*>(focus) != nullptr) {
+        facts.focus = FocusKind::MenuBar;
+    } else if (isTextInput(focus)) {
+        facts.focus = FocusKind::TextBox;
+    } else if (qobject_cast<QPushButton*>(focus) != nullptr) {
+        facts.focus = FocusKind::PushButton;
+    } else if (qobject_cast<QAbstractButton*>(focus) != nullptr) {
+        facts.focus = FocusKind::Choice;
+    }
+    facts.focusReachedByTab = focus != nullptr && focus == tabbedTo_.data();
+    return facts;
+}
+
 bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // While the menu bar has the keyboard, a key is the menu's even where
+        // a shortcut would take it.
+        if (qobject_cast<QMenuBar*>(watched) != nullptr && inWindow(watched) &&
+            QApplication::focusWidget() == watched) {
+            event->accept();
+        }
+        return false;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         if (!inWindow(watched)) {
@@ -63,13 +104,10 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::KeyPress) {
             return keyPress(focus, key);
         }
-        // A push button clicks on the release of Space (and of Enter when it
-        // is a default button): the press was not its, so neither is this.
-        return (key.key() == Qt::Key_Space || isEnter(key)) &&
-               qobject_cast<QPushButton*>(focus) != nullptr;
+        return SwallowKeyRelease(factsOf(focus, key));
     }
     case QEvent::FocusIn: {
-        auto* button = qobject_cast<QPushButton*>(watched);
+        auto* button = qobject_cast<QAbstractButton*>(watched);
         if (button != nullptr && button == tabbedTo_) {
             return false; // back from another window: still where Tab put it
         }
@@ -82,10 +120,9 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        if (inWindow(watched)) {
-            tabbedTo_ = nullptr; // the mouse ends keyboard navigation
-            lastKeyWasTab_ = false;
-        }
+        // The mouse ends keyboard navigation, wherever it is pressed.
+        tabbedTo_ = nullptr;
+        lastKeyWasTab_ = false;
         return false;
     default:
         return false;
@@ -93,38 +130,38 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool KeyPreview::keyPress(QWidget* focus, const QKeyEvent& key) {
-    lastKeyWasTab_ = isTab(key);
-    if (isEnter(key)) {
-        if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
-            return true;
+    const KeyFacts facts = factsOf(focus, key);
+    // Tab moves the focus on purpose, from the menu bar too.
+    lastKeyWasTab_ = facts.kind == KeyKind::Tab;
+    const KeyDecision decision = DecideKeyPress(facts);
+    switch (decision.enter) {
+    case EnterAction::PressFocusedButton: {
+        auto* button = qobject_cast<QPushButton*>(focus);
+        if (button->isEnabled()) {
+            button->click();
         }
-        return pressEnter(focus);
+        break;
     }
-
-    const bool onPushButton = qobject_cast<QPushButton*>(focus) != nullptr;
-    if (isTextInput(focus) || (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        return key.key() == Qt::Key_Space && onPushButton;
+    case EnterAction::PressDefaultButton:
+        pressDefaultButton();
+        break;
+    case EnterAction::None:
+        break;
     }
-    const QString text = key.text();
-    if (text.size() == 1) {
-        window_->Form_KeyPress(static_cast<std::int16_t>(text.at(0).unicode()));
+    if (decision.toKeyboardTable) {
+        const QString text = key.text();
+        if (text.size() == 1) {
+            window_->Form_KeyPress(static_cast<std::int16_t>(text.at(0).unicode()));
+        }
     }
-    // Otherwise the control gets the key as usual: a check box toggles with
-    // Space, a list moves its selection.
-    return key.key() == Qt::Key_Space && onPushButton;
+    return decision.swallow;
 }
 
-bool KeyPreview::pressEnter(QWidget* focus) {
-    auto* button = qobject_cast<QPushButton*>(focus);
-    if (button != nullptr && button == tabbedTo_ && button->isEnabled()) {
-        button->click();
-        return true;
-    }
+void KeyPreview::pressDefaultButton() {
     for (QPushButton* candidate : window_->findChildren<QPushButton*>()) {
         if (candidate->isDefault() && candidate->isEnabled() && candidate->isVisible()) {
             candidate->click();
-            return true;
+            return;
         }
     }
-    return true;
 }

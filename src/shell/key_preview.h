@@ -1,24 +1,29 @@
 #pragma once
 // Sees the main window's keys before the focused control does, so that a key
-// means what the keyboard table says and nothing else:
+// means what the keyboard table says and nothing else. The rule itself is
+// DecideKeyPress (key_rule.h); this gathers its facts and carries it out:
 // - the character shortcuts (space, x, y, z, c) go to Form_KeyPress unless
-//   the focus is in a text box, so typing a value never moves the machine or
-//   clears the history;
-// - Space never also presses a push button (a check box or option still
-//   toggles with it, which sends nothing);
+//   the focus is in a text box, and only for the first press of a held key;
+// - Space never presses a push button, and toggles a check box or option
+//   only when the operator moved to it with Tab;
 // - Enter presses the window's default button (Open Port or Close Port),
 //   unless the operator moved the focus to a push button with Tab on
-//   purpose, which Enter then presses. Enter with Ctrl, Alt or Shift does
-//   nothing.
-// Push buttons take the focus only by Tab (see control_factory.cpp), so a
-// mouse click never leaves a key able to repeat it.
+//   purpose, which Enter then presses; its repeats, and Enter with Ctrl,
+//   Alt or Shift, do nothing;
+// - while the menu bar has the keyboard (a tap of Alt, a mnemonic) every
+//   key is the menu's, the window's shortcuts included.
+// Buttons, check boxes and options take the focus only by Tab (see
+// control_factory.cpp), so a mouse click never leaves a key able to repeat
+// or undo it.
+
+#include "key_rule.h"
 
 #include <QObject>
 #include <QPointer>
 
 class Main_frm;
+class QAbstractButton;
 class QKeyEvent;
-class QPushButton;
 
 class KeyPreview : public QObject {
     Q_OBJECT
@@ -32,11 +37,12 @@ protected:
 
 private:
     bool inWindow(const QObject* watched) const;
+    KeyFacts factsOf(QWidget* focus, const QKeyEvent& key) const;
     bool keyPress(QWidget* focus, const QKeyEvent& key);
-    bool pressEnter(QWidget* focus);
+    void pressDefaultButton();
 
     Main_frm* window_;
-    // The push button the operator moved to with Tab, while it keeps the focus.
-    QPointer<QPushButton> tabbedTo_;
+    // The button the operator moved to with Tab, while it keeps the focus.
+    QPointer<QAbstractButton> tabbedTo_;
     bool lastKeyWasTab_ = false;
 };

@@ -1,6 +1,7 @@
 // Kelmora: operator console for a four-axis motion controller.
 
 #include "command_line.h"
+#include "console_application.h"
 #include "kelmora_version.h"
 #include "main_frm.h"
 
@@ -40,7 +41,7 @@ int main(int argc, char* argv[]) {
     }
     qtArgv.push_back(nullptr);
     int qtArgc = static_cast<int>(qtArguments.size());
-    QApplication app(qtArgc, qtArgv.data());
+    ConsoleApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName("Kelmora");
     QApplication::setApplicationVersion(kelmora::kVersionText);
 

@@ -1,6 +1,7 @@
 #include "main_frm.h"
 
 #include "console_accessibility.h"
+#include "console_application.h"
 #include "display_refresh.h"
 #include "float_window.h"
 #include "follow_newest.h"
@@ -64,6 +65,11 @@ Main_frm::Main_frm(QWidget* parent)
     Statem_timer.setInterval(1000);
 
     keyPreview_ = new KeyPreview(this);
+    if (ConsoleApplication* app = ConsoleApplication::instance()) {
+        connect(app, &ConsoleApplication::handlerFailed, this, [this](const QString& what) {
+            showStatus("Internal fault (" + what + "); the console carries on, the history is kept");
+        });
+    }
 
     connectHandlers();
     Form_Load();

@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -109,4 +111,52 @@ QByteArray PtyPeer::drain(int quietMs) {
         ::poll(&p, 1, 2);
     }
     return result;
+}
+
+qint64 PtyPeer::fillLine(char filler) {
+    // Through the far side this end keeps open: the console may hold the
+    // device exclusively, which keeps a new open out.
+    if (slaveKeepAlive_ < 0) {
+        return 0;
+    }
+    const int flags = ::fcntl(slaveKeepAlive_, F_GETFL);
+    ::fcntl(slaveKeepAlive_, F_SETFL, flags | O_NONBLOCK);
+    const QByteArray block(64, filler);
+    qint64 written = 0;
+    // The kernel moves written bytes on to the reading side's own buffer
+    // (4095 bytes in raw mode) a moment later, which frees room again: the
+    // line is full for good once that buffer is full and no room is left.
+    const auto writeUntilRefused = [&] {
+        for (;;) {
+            const ssize_t n = ::write(slaveKeepAlive_, block.constData(), size_t(block.size()));
+            if (n > 0) {
+                written += n;
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                return;
+            }
+        }
+    };
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        writeUntilRefused();
+        int readable = 0;
+        ::ioctl(master_, FIONREAD, &readable);
+        if (readable >= 4095 || timer.elapsed() > 2000) {
+            break;
+        }
+        QThread::usleep(1000);
+    }
+    // The last block moved on may still free its room: full is when no room
+    // comes back for a while.
+    for (int quiet = 0; quiet < 10 && timer.elapsed() < 3000;) {
+        QThread::usleep(1000);
+        const qint64 before = written;
+        writeUntilRefused();
+        quiet = written == before ? quiet + 1 : 0;
+    }
+    ::fcntl(slaveKeepAlive_, F_SETFL, flags);
+    return written;
 }

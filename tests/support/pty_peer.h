@@ -26,6 +26,11 @@ public:
     QByteArray drain(int quietMs = 100);
     // Closes the controller's end (as an unplugged line looks to the console).
     void close();
+    // Fills the line's buffer towards the controller with `filler` bytes, in
+    // blocks of 64, until the driver takes no more: a controller that has
+    // stopped reading. The console's next 64-byte write is then refused.
+    // Returns the bytes written.
+    qint64 fillLine(char filler);
 
 private:
     int master_ = -1;

@@ -1,0 +1,72 @@
+#include "operator_run.h"
+
+#include "main_frm.h"
+#include "random_operator.h"
+
+#include <QtTest>
+
+#include <exception>
+#include <random>
+
+namespace {
+
+RandomOperator* running = nullptr;
+
+int envInt(const char* name, int fallback) {
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? value : fallback;
+}
+
+void printRecentActions() {
+    if (running == nullptr) {
+        return;
+    }
+    qInfo("the last actions played:");
+    for (const QString& action : running->recentActions()) {
+        qInfo("  %s", qPrintable(action));
+    }
+}
+
+} // namespace
+
+bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
+    const int actions = envInt("KELMORA_OPERATOR_ACTIONS", defaultActions);
+    const std::uint32_t seed = qEnvironmentVariableIsSet("KELMORA_OPERATOR_SEED")
+                                   ? std::uint32_t(envInt("KELMORA_OPERATOR_SEED", 0))
+                                   : std::random_device{}();
+    qInfo("seed %u, %d actions (KELMORA_OPERATOR_SEED=%u replays it)", seed, actions, seed);
+
+    Main_frm w;
+    w.show();
+    if (!QTest::qWaitForWindowActive(&w)) {
+        qWarning("the console's window did not become active");
+        return false;
+    }
+    RandomOperator player(w, hands, seed);
+    running = &player;
+    QObject::connect(ConsoleApplication::instance(), &ConsoleApplication::handlerFailed, &w,
+                     [&player](const QString& what) { player.noteEscapedException(what); });
+    std::set_terminate([] {
+        printRecentActions();
+        std::abort();
+    });
+    bool held = true;
+    for (int i = 0; i < actions; ++i) {
+        const QString broken = player.step(i);
+        if (!broken.isEmpty()) {
+            qWarning("seed %u, %s", seed, qPrintable(broken));
+            printRecentActions();
+            held = false;
+            break;
+        }
+    }
+    const OperatorFigures& f = player.figures();
+    qInfo("%zu actions, %zu with the port open to a live controller; %zu frames on the wire, "
+          "%zu refused; %zu held keys, %zu keys while a menu had the keyboard; busiest action "
+          "%lld ms",
+          f.actions, f.actionsWithLiveLine, f.framesOnWire, f.framesRefused, f.heldKeys,
+          f.menuKeys, f.busiestMs);
+    running = nullptr;
+    return held;
+}
