@@ -11,7 +11,7 @@ packages=(
   clang-format
   fonts-dejavu-core
   poppler-utils
-  locales fonts-noto-mono
+  locales fonts-noto-mono fontconfig
   desktop-file-utils appstream man-db
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick,
