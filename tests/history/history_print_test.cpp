@@ -175,9 +175,10 @@ void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow_data() {
     }
 }
 
-// A sent frame of random bytes (every hex digit in its turn) and a received
-// block each fill one row; a line longer than a sent frame wraps into rows
-// that together are the line, the first holding at least a frame's digits.
+// A sent frame of random bytes (the widest digits at both ends) and a
+// received block each fill one row; a line longer than a sent frame wraps
+// into rows that together are the line, the first holding at least a
+// frame's digits. A failure names its seed.
 void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow() {
     QFETCH(QFont, font);
     QFETCH(QPageSize::PageSizeId, paper);
