@@ -11,6 +11,7 @@ packages=(
   clang-format
   fonts-dejavu-core
   poppler-utils
+  locales fonts-noto-mono fontconfig
   desktop-file-utils appstream man-db
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick,
@@ -30,6 +31,22 @@ for extra in "$@"; do
   esac
 done
 
+# scripts/test.sh runs the display tests a second time on a German desktop,
+# so de_DE.UTF-8 must be a generated locale (for glibc; Qt reads LANG alone).
+# Called once the locales package is there.
+generate_german_locale() {
+  if locale -a 2>/dev/null | grep -qx 'de_DE\.utf8'; then
+    return 0
+  fi
+  local as_root=()
+  if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
+  echo "Generating the locale de_DE.UTF-8"
+  if ! grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+  fi
+  "${as_root[@]}" locale-gen >/dev/null
+}
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -38,6 +55,7 @@ for p in "${packages[@]}"; do
 done
 
 if ((${#missing[@]} == 0)); then
+  generate_german_locale
   exit 0
 fi
 
@@ -49,3 +67,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+generate_german_locale

@@ -15,31 +15,57 @@
 
 namespace {
 
-// The widest line the console logs itself: a sent frame's hex digits. The
-// font is made small enough for it to fit the page width.
+// The widest line the console logs itself: a sent frame's hex digits.
 constexpr int kWidestLoggedLine = 128;
 constexpr qreal kPreferredPointSize = 10.0;
+// A font scaled to a width lands near it, not on it: point sizes are
+// rounded and advances hinted, differently in every family and at every
+// resolution. Aiming 1 % short keeps the widest logged line on one row
+// whatever family the system's fixed-width font resolves to.
+constexpr qreal kRoundingMargin = 0.01;
+constexpr int kMaxShrinkSteps = 8;
+
+struct RowFont {
+    QFont font;
+    int charsPerRow = 1;
+};
+
+// The font, shrunk until the widest logged line fits `width`, and the
+// characters a row holds, both from one measure: that line's advance at the
+// size printed. Measured with the widest hex digit, so the line fits even
+// where a digit is wider than '0'.
+RowFont FitWidestLoggedLine(QFont font, QPaintDevice* device, qreal width) {
+    QChar widestDigit = QLatin1Char('0');
+    for (const QChar digit : QStringLiteral("0123456789ABCDEF")) {
+        const QFontMetricsF metrics(font, device);
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widestDigit)) {
+            widestDigit = digit;
+        }
+    }
+    const QString widest(kWidestLoggedLine, widestDigit);
+    qreal measured = QFontMetricsF(font, device).horizontalAdvance(widest);
+    for (int step = 0; measured > width && step < kMaxShrinkSteps; ++step) {
+        font.setPointSizeF(font.pointSizeF() * (width / measured) * (1 - kRoundingMargin));
+        measured = QFontMetricsF(font, device).horizontalAdvance(widest);
+    }
+    const int perRow =
+        measured > 0 ? static_cast<int>(kWidestLoggedLine * (width / measured)) : kWidestLoggedLine;
+    return {font, std::max(1, perRow)};
+}
 
 // Lays rows out top to bottom, page after page, and draws those on pages
 // inside the chosen range.
 class PageWriter {
 public:
-    PageWriter(QPrinter& printer, QPainter& painter) : printer_(printer), painter_(painter) {
-        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setStyleHint(QFont::TypeWriter);
-        font.setPointSizeF(kPreferredPointSize);
+    PageWriter(QPrinter& printer, QPainter& painter, const QFont& preferred)
+        : printer_(printer), painter_(painter) {
         const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
-        const qreal widest = QFontMetricsF(font, &printer)
-                                 .horizontalAdvance(QString(kWidestLoggedLine, QLatin1Char('0')));
-        if (widest > area.width()) {
-            font.setPointSizeF(kPreferredPointSize * area.width() / widest);
-        }
-        painter_.setFont(font);
-        const QFontMetricsF metrics(font, &printer);
+        const RowFont fitted = FitWidestLoggedLine(preferred, &printer, area.width());
+        painter_.setFont(fitted.font);
+        const QFontMetricsF metrics(fitted.font, &printer);
         ascent_ = metrics.ascent();
         lineHeight_ = metrics.lineSpacing();
-        charsPerRow_ = std::max(
-            1, static_cast<int>(area.width() / metrics.horizontalAdvance(QLatin1Char('0'))));
+        charsPerRow_ = fitted.charsPerRow;
         rowsPerPage_ = std::max(1, static_cast<int>(area.height() / lineHeight_));
         firstPage_ = printer.fromPage();
         lastPage_ = printer.toPage();
@@ -97,13 +123,20 @@ private:
 
 } // namespace
 
+QFont HistoryPrintFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(kPreferredPointSize);
+    return font;
+}
+
 bool PrintHistory(const HistoryModel& history, QPrinter& printer, const QString& versionText,
-                  const QString& createdOnText) {
+                  const QString& createdOnText, const QFont& font) {
     QPainter painter;
     if (!painter.begin(&printer)) {
         return false;
     }
-    PageWriter pages(printer, painter);
+    PageWriter pages(printer, painter, font);
     const HistoryFileHeader header{HistoryFileKind::History, versionText.toStdString(),
                                    createdOnText.toStdString()};
     bool more = true;

@@ -1,6 +1,9 @@
+#include <QFontDatabase>
+#include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -61,6 +64,8 @@ private slots:
     void printsTheHeaderAndEveryLineAsShown();
     void breaksPagesAndKeepsTheOrder();
     void printsOnlyTheChosenPages();
+    void everyMonospaceFamilyKeepsLoggedLinesOnOneRow_data();
+    void everyMonospaceFamilyKeepsLoggedLinesOnOneRow();
     void cancellingTheDialogPrintsNothing();
 };
 
@@ -141,6 +146,88 @@ void HistoryPrintTest::printsOnlyTheChosenPages() {
     const QList<QStringList> pages = pdfPages(pdfPath(dir));
     QCOMPARE(pages.size(), 1);
     QCOMPARE(pages.first(), allPages.at(1));
+}
+
+void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow_data() {
+    QTest::addColumn<QFont>("font");
+    QTest::addColumn<QPageSize::PageSizeId>("paper");
+    QTest::addColumn<QPageLayout::Orientation>("orientation");
+    // The font the console prints in (what fontconfig makes of "monospace"
+    // on this desktop), then every other fixed-width family installed, each
+    // on the papers a printer dialog offers first.
+    QList<QFont> fonts{HistoryPrintFont()};
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family) && QFontDatabase::isScalable(family)) {
+            QFont font(family);
+            font.setPointSizeF(HistoryPrintFont().pointSizeF());
+            fonts.append(font);
+        }
+    }
+    QVERIFY2(fonts.size() >= 2, "no fixed-width family is installed");
+    for (const QFont& font : fonts) {
+        const QString name =
+            font == fonts.first() ? "printed (" + QFontInfo(font).family() + ")" : font.family();
+        QTest::addRow("%s, A4", qPrintable(name)) << font << QPageSize::A4 << QPageLayout::Portrait;
+        QTest::addRow("%s, Letter", qPrintable(name))
+            << font << QPageSize::Letter << QPageLayout::Portrait;
+        QTest::addRow("%s, A5 landscape", qPrintable(name))
+            << font << QPageSize::A5 << QPageLayout::Landscape;
+    }
+}
+
+// A sent frame of random bytes (the widest digits at both ends) and a
+// received block each fill one row; a line longer than a sent frame wraps
+// into rows that together are the line, the first holding at least a
+// frame's digits. A failure names its seed.
+void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow() {
+    QFETCH(QFont, font);
+    QFETCH(QPageSize::PageSizeId, paper);
+    QFETCH(QPageLayout::Orientation, orientation);
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    const QByteArray context = "seed " + QByteArray::number(seed);
+
+    HistoryModel model;
+    CommandFrame frame{};
+    for (std::uint8_t& byte : frame) {
+        byte = static_cast<std::uint8_t>(random.bounded(256));
+    }
+    frame[0] = 0xFE; // the widest digits on both ends of the row
+    frame[63] = 0xDC;
+    model.appendSentFrame(frame);
+    ReceivedBlock block{};
+    for (std::uint8_t& byte : block) {
+        byte = static_cast<std::uint8_t>(random.bounded(256));
+    }
+    model.appendReceived(block, random.bounded(100000));
+    const QString letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    QString longLine;
+    for (int i = 0, length = 129 + random.bounded(400); i < length; ++i) {
+        longLine += letters.at(random.bounded(letters.size()));
+    }
+    model.appendText(longLine.toStdString());
+
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(paper));
+    printer.setPageOrientation(orientation);
+    printToPdf(printer, pdfPath(dir));
+    QVERIFY(PrintHistory(model, printer, "V0.5B", "07.12.25 14:03", font));
+
+    const QList<QStringList> pages = pdfPages(pdfPath(dir));
+    QVERIFY2(pages.size() == 1, context);
+    const QStringList rows = pages.first();
+    QVERIFY2(rows.size() >= 5, context);
+    QCOMPARE(rows.at(2), QString::fromStdString(model.lineAt(0)));
+    QVERIFY2(QString::fromStdString(model.lineAt(0)).size() == 128, context);
+    QCOMPARE(rows.at(3), QString::fromStdString(model.lineAt(1)).simplified());
+    const QStringList wrapped = rows.mid(4);
+    QVERIFY2(wrapped.size() >= 2, context);
+    QVERIFY2(wrapped.first().size() >= 128, context + ": " + wrapped.first().toUtf8());
+    // Some fixed-width families set "ff" or "fi" as one ligature glyph, which
+    // pdftotext reads back as one character (U+FB00...): compatibility
+    // normalisation spells it out again.
+    QCOMPARE(wrapped.join(QString()).normalized(QString::NormalizationForm_KC), longLine);
 }
 
 void HistoryPrintTest::cancellingTheDialogPrintsNothing() {

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -377,6 +378,15 @@ void HistorySaveTest::cancelWritesNothingAndKeepsStrFileName() {
 }
 
 void HistorySaveTest::dialogProposesTheHistoryNameAndTypes() {
+    // A home folder of the test's own: the machine's may be missing
+    // (HOME=/nonexistent in a build sandbox), or be the folder the test
+    // runs in.
+    QTemporaryDir home;
+    const std::optional<QByteArray> machineHome =
+        qEnvironmentVariableIsSet("HOME") ? std::optional(qgetenv("HOME")) : std::nullopt;
+    const auto restoreHome =
+        qScopeGuard([&] { machineHome ? qputenv("HOME", *machineHome) : qunsetenv("HOME"); });
+    qputenv("HOME", QFile::encodeName(home.path()));
     QString title;
     QStringList filters;
     QString preselected;
@@ -401,7 +411,7 @@ void HistorySaveTest::dialogProposesTheHistoryNameAndTypes() {
     QCOMPARE(preselected, "History File (*.his)");
     QCOMPARE(proposed.size(), 1);
     QCOMPARE(QFileInfo(proposed.first()).fileName(), "Kelmora_history");
-    QCOMPARE(folder, QDir::homePath()); // not wherever the console was started
+    QCOMPARE(folder, home.path()); // not wherever the console was started
     QVERIFY(saving);
     QVERIFY(confirmsOverwrite);
 }

@@ -9,6 +9,7 @@
 #include "main_frm.h"
 #include "port_set.h"
 #include "simulator_process.h"
+#include "typed_decimal.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -262,8 +263,8 @@ void ConsoleAgainstSimulatorTest::millimetreMoveUsesTheStepsPerMillimetreFactor(
     c.window.ui.Option1[1]->click();
     c.window.ui.num_coord->setText("1");
     c.window.ui.v_end->setText("1");
-    c.window.ui.x_z[0]->setText("0.5");
-    c.window.ui.y_c[0]->setText("-0.25");
+    c.window.ui.x_z[0]->setText(TypedDecimal("0.5"));
+    c.window.ui.y_c[0]->setText(TypedDecimal("-0.25"));
     c.window.com_move_xy_Click();
     QTRY_VERIFY_WITH_TIMEOUT(c.refresh() && c.xy() == expected && c.fillPercent() == 0,
                              kMotionTimeoutMs);
@@ -272,7 +273,7 @@ void ConsoleAgainstSimulatorTest::millimetreMoveUsesTheStepsPerMillimetreFactor(
 
 void ConsoleAgainstSimulatorTest::zeroPointShowsInTheNextStatus_data() {
     QTest::addColumn<bool>("millimetres");
-    QTest::addColumn<QStringList>("values"); // x, y, z, c as typed
+    QTest::addColumn<QStringList>("values"); // x, y, z, c, typed in this desktop's separator
     QTest::addColumn<QList<int>>("steps");
     QTest::newRow("steps") << false << QStringList{"1000", "-2000", "300", "-4"}
                            << QList<int>{1000, -2000, 300, -4};
@@ -289,10 +290,10 @@ void ConsoleAgainstSimulatorTest::zeroPointShowsInTheNextStatus() {
     ConsoleOnSimulator c;
     QVERIFY2(c.isOpen(), qPrintable(c.problem()));
     (millimetres ? c.window.ui.Null_mm_option : c.window.ui.null_step_option)->click();
-    c.window.ui.Null_x->setText(values[0]);
-    c.window.ui.Null_y->setText(values[1]);
-    c.window.ui.Null_z->setText(values[2]);
-    c.window.ui.Null_c->setText(values[3]);
+    c.window.ui.Null_x->setText(TypedDecimal(values[0]));
+    c.window.ui.Null_y->setText(TypedDecimal(values[1]));
+    c.window.ui.Null_z->setText(TypedDecimal(values[2]));
+    c.window.ui.Null_c->setText(TypedDecimal(values[3]));
     c.window.ui.Nullpunkt_setzen->click();
     QVERIFY(c.refresh());
     QCOMPARE(c.positions(), (std::array<int, 4>{steps[0], steps[1], steps[2], steps[3]}));

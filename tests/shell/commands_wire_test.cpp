@@ -6,6 +6,7 @@
 #include "main_frm.h"
 #include "port_set.h"
 #include "pty_peer.h"
+#include "typed_decimal.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -226,7 +227,7 @@ void CommandsWireTest::zeroPointFrames() {
     };
     for (const Case& steps : {Case{"1000", "E8030000"}, Case{"-1", "FFFFFFFF"},
                               Case{"2.5", "02000000"}, Case{"3.5", "04000000"}}) {
-        c.window.ui.Null_x->setText(steps.text);
+        c.window.ui.Null_x->setText(TypedDecimal(steps.text));
         c.window.Nullpunkt_setzen_Click();
         const QByteArray frame = c.next();
         QCOMPARE(frame.mid(8, 4), hex(steps.bytes));
