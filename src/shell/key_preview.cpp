@@ -60,10 +60,20 @@ bool KeyPreview::inWindow(const QObject* watched) const {
     return widget != nullptr && widget->window() == window_;
 }
 
+bool KeyPreview::repeatedWithoutMark(const QKeyEvent& key) const {
+    // The X server repeats a held key as a release and a press with one time
+    // stamp; Qt marks the pair as a repeat when it finds both waiting, but
+    // not when the press arrives a moment after the release. No finger
+    // presses a key again within two milliseconds of letting it go.
+    return !key.isAutoRepeat() && lastRelease_.key == key.key() &&
+           lastRelease_.scanCode == key.nativeScanCode() && key.timestamp() >= lastRelease_.time &&
+           key.timestamp() - lastRelease_.time <= 2;
+}
+
 KeyFacts KeyPreview::factsOf(QWidget* focus, const QKeyEvent& key) const {
     KeyFacts facts;
     facts.kind = kindOf(key);
-    facts.autoRepeat = key.isAutoRepeat();
+    facts.autoRepeat = key.isAutoRepeat() || repeatedWithoutMark(key);
     facts.ctrlOrAlt = (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0;
     facts.anyModifier = (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier;
     if (qobject_cast<QMenuBar*>(focus) != nullptr) {
@@ -102,9 +112,15 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
         }
         const auto& key = *static_cast<QKeyEvent*>(event);
         if (event->type() == QEvent::KeyPress) {
-            return keyPress(focus, key);
+            const bool swallow = keyPress(focus, key);
+            lastRelease_ = {};
+            return swallow;
         }
-        return SwallowKeyRelease(factsOf(focus, key));
+        const bool swallow = SwallowKeyRelease(factsOf(focus, key));
+        if (!key.isAutoRepeat()) {
+            lastRelease_ = {key.key(), key.nativeScanCode(), key.timestamp()};
+        }
+        return swallow;
     }
     case QEvent::FocusIn: {
         auto* button = qobject_cast<QAbstractButton*>(watched);

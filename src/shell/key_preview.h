@@ -3,7 +3,8 @@
 // means what the keyboard table says and nothing else. The rule itself is
 // DecideKeyPress (key_rule.h); this gathers its facts and carries it out:
 // - the character shortcuts (space, x, y, z, c) go to Form_KeyPress unless
-//   the focus is in a text box, and only for the first press of a held key;
+//   the focus is in a text box, and only for the first press of a held key
+//   (a repeat Qt did not mark as one is known by its time stamp);
 // - Space never presses a push button, and toggles a check box or option
 //   only when the operator moved to it with Tab;
 // - Enter presses the window's default button (Open Port or Close Port),
@@ -38,6 +39,7 @@ protected:
 private:
     bool inWindow(const QObject* watched) const;
     KeyFacts factsOf(QWidget* focus, const QKeyEvent& key) const;
+    bool repeatedWithoutMark(const QKeyEvent& key) const;
     bool keyPress(QWidget* focus, const QKeyEvent& key);
     void pressDefaultButton();
 
@@ -45,4 +47,10 @@ private:
     // The button the operator moved to with Tab, while it keeps the focus.
     QPointer<QAbstractButton> tabbedTo_;
     bool lastKeyWasTab_ = false;
+    // The key last let go, if nothing has been pressed since.
+    struct Release {
+        int key = 0;
+        quint32 scanCode = 0;
+        quint64 time = 0;
+    } lastRelease_;
 };

@@ -37,4 +37,10 @@ public:
     virtual void wait(int ms) = 0;
     // Whether time is real here (held keys and waits take as long as they say).
     virtual bool realTime() const = 0;
+    // Keys a window manager keeps for itself (Alt+Tab, Alt+Space): they never
+    // reach the console there, so the operator does not press them.
+    virtual bool keptByWindowManager(const OperatorKey& key) const {
+        Q_UNUSED(key);
+        return false;
+    }
 };

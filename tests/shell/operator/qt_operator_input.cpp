@@ -1,6 +1,7 @@
 #include "qt_operator_input.h"
 
 #include <QApplication>
+#include <QThread>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -96,6 +97,7 @@ void QtOperatorInput::hold(const OperatorKey& key, int heldMs) {
             return;
         }
     }
+    fingerRest(key.key);
     pressModifiers(key.modifiers);
     sendKey(QEvent::KeyPress, key.key, key.modifiers, key.text, false);
     // An X server repeats a held key after its delay (about 250 to 660 ms)
@@ -107,6 +109,8 @@ void QtOperatorInput::hold(const OperatorKey& key, int heldMs) {
     }
     sendKey(QEvent::KeyRelease, key.key, key.modifiers, key.text, false);
     releaseModifiers(key.modifiers);
+    lastReleased_ = key.key;
+    sinceRelease_.start();
 }
 
 void QtOperatorInput::wait(int ms) {
@@ -136,4 +140,12 @@ OperatorKey KeyForCharacter(QChar character) {
         key.key = Qt::Key_Space;
     }
     return key;
+}
+
+void QtOperatorInput::fingerRest(Qt::Key key) {
+    // A finger that lets a key go needs a moment to press it again; the
+    // console tells a held key's repeats by their time stamps.
+    if (key == lastReleased_ && sinceRelease_.isValid() && sinceRelease_.elapsed() < 5) {
+        QThread::msleep(unsigned(5 - sinceRelease_.elapsed()));
+    }
 }

@@ -8,6 +8,8 @@
 
 #include "operator_input.h"
 
+#include <QElapsedTimer>
+
 class QtOperatorInput : public OperatorInput {
 public:
     void click(QWidget* widget, QPoint at) override;
@@ -16,4 +18,10 @@ public:
     void hold(const OperatorKey& key, int heldMs) override;
     void wait(int ms) override;
     bool realTime() const override { return false; }
+
+private:
+    void fingerRest(Qt::Key key);
+
+    Qt::Key lastReleased_ = Qt::Key_unknown;
+    QElapsedTimer sinceRelease_;
 };

@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <QTimerEvent>
+#include <QtTest>
 
 #include <ctime>
 #include <fcntl.h>
@@ -562,6 +563,11 @@ void RandomOperator::pressKey(QString& action) {
     if (key.key == Qt::Key_Enter) {
         typed.modifiers |= Qt::KeypadModifier;
     }
+    if (hands_.keptByWindowManager(typed)) {
+        modifiers &= ~Qt::AltModifier;
+        typed.modifiers &= ~Qt::AltModifier;
+        held = "";
+    }
     const bool shifted = (modifiers & Qt::ShiftModifier) != 0;
     const bool letter = key.key >= Qt::Key_A && key.key <= Qt::Key_Z;
     if (letter) {
@@ -705,7 +711,14 @@ void RandomOperator::typeIntoBox(QString& action) {
 // console cannot land on it.
 void RandomOperator::offerOnlyThePeer() {
     if (!dialogShown()) {
+        dialogPlaced_ = false;
         return;
+    }
+    if (hands_.realTime() && !dialogPlaced_) {
+        // The window manager places a window a moment after it is shown;
+        // until Qt hears where, a click aimed at it may miss.
+        (void)QTest::qWaitForWindowExposed(dialog(), 2000);
+        hands_.wait(100);
     }
     auto* box = dialog()->findChild<QComboBox*>(QStringLiteral("Text_Com"));
     if (box->count() != (peer_ ? 1 : 0) || (peer_ && box->itemText(0) != peer_->devicePath())) {
@@ -720,7 +733,11 @@ void RandomOperator::offerOnlyThePeer() {
     if (dialog()->frameGeometry().intersects(console)) {
         dialog()->move(console.right() + 20, console.top());
         QCoreApplication::processEvents();
+        if (hands_.realTime()) {
+            hands_.wait(150);
+        }
     }
+    dialogPlaced_ = true;
 }
 
 void RandomOperator::useDialog(QString& action) {

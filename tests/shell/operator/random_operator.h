@@ -156,4 +156,5 @@ private:
     std::deque<QString> recent_;
     OperatorFigures figures_;
     bool trace_ = false;
+    bool dialogPlaced_ = false; // where the window manager put it, known to Qt
 };

@@ -1,0 +1,61 @@
+#include "x11_injection.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+struct X11Injection::Connection {
+    Display* display = nullptr;
+};
+
+X11Injection::X11Injection() : connection_(std::make_unique<Connection>()) {
+    connection_->display = XOpenDisplay(nullptr);
+}
+
+X11Injection::~X11Injection() {
+    if (connection_->display != nullptr) {
+        XCloseDisplay(connection_->display);
+    }
+}
+
+bool X11Injection::connected() const {
+    return connection_->display != nullptr;
+}
+
+void X11Injection::setKeyRepeat(int delayMs, int intervalMs) {
+    XAutoRepeatOn(connection_->display);
+    XkbSetAutoRepeatRate(connection_->display, XkbUseCoreKbd, unsigned(delayMs),
+                         unsigned(intervalMs));
+    XSync(connection_->display, False);
+}
+
+void X11Injection::movePointer(int x, int y) {
+    XTestFakeMotionEvent(connection_->display, -1, x, y, 0);
+}
+
+void X11Injection::button(bool down) {
+    XTestFakeButtonEvent(connection_->display, 1, down ? True : False, 0);
+}
+
+bool X11Injection::key(unsigned long keysym, bool down) {
+    const KeyCode code = XKeysymToKeycode(connection_->display, KeySym(keysym));
+    if (code == 0) {
+        return false;
+    }
+    XTestFakeKeyEvent(connection_->display, code, down ? True : False, 0);
+    return true;
+}
+
+void X11Injection::flush() {
+    XFlush(connection_->display);
+}
+
+namespace xkeys {
+const unsigned long space = XK_space, ret = XK_Return, keypadEnter = XK_KP_Enter, tab = XK_Tab,
+                    escape = XK_Escape, backspace = XK_BackSpace, up = XK_Up, down = XK_Down,
+                    left = XK_Left, right = XK_Right, altLeft = XK_Alt_L,
+                    controlLeft = XK_Control_L, shiftLeft = XK_Shift_L, f10 = XK_F10,
+                    minus = XK_minus, period = XK_period, comma = XK_comma, slash = XK_slash,
+                    letterA = XK_a, digit0 = XK_0;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The operator's hands on a real X server: clicks and keys are injected with
+// XTest from a connection of their own, so they reach the console the way a
+// person's do, through the server's own key repeat, the window manager's
+// focus and Qt's real input path. Each call returns once Qt has delivered
+// the last event it made (a button or key release), so what the console
+// did with it is done.
+
+#include "operator_input.h"
+#include "x11_injection.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <memory>
+
+class X11OperatorInput : public OperatorInput, public QObject {
+public:
+    // Opens its own connection to $DISPLAY and sets the server's key repeat
+    // to start after `repeatDelayMs`, `repeatsPerSecond` times a second.
+    X11OperatorInput(int repeatDelayMs, int repeatsPerSecond);
+    ~X11OperatorInput() override;
+
+    bool connected() const { return x_.connected(); }
+    // Auto-repeated key presses Qt received from the server.
+    int autoRepeatsSeen() const { return autoRepeats_; }
+    // Events injected that Qt never delivered within the wait.
+    int eventsLost() const { return lost_; }
+
+    void click(QWidget* widget, QPoint at) override;
+    void doubleClick(QWidget* widget, QPoint at) override;
+    void tap(const OperatorKey& key) override;
+    void hold(const OperatorKey& key, int heldMs) override;
+    void wait(int ms) override;
+    bool realTime() const override { return true; }
+    bool keptByWindowManager(const OperatorKey& key) const override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void pointAt(QWidget* widget, QPoint at);
+    bool pressKeys(const OperatorKey& key, bool down);
+    void fingerRest(Qt::Key key);
+    void waitFor(const int& counter, int target, int timeoutMs);
+
+    X11Injection x_;
+    int buttonReleases_ = 0;
+    int buttonPresses_ = 0;
+    int keyReleases_ = 0;
+    int autoRepeats_ = 0;
+    int lost_ = 0;
+    const char* what_ = "";
+    Qt::Key lastReleased_ = Qt::Key_unknown;
+    QElapsedTimer sinceRelease_;
+};
