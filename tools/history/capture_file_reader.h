@@ -5,13 +5,12 @@
 // is read one block at a time (pcapng::CaptureReader), so memory does not
 // grow with the file.
 //
-// elapsed_ms of a received block is the time since the previous inbound
-// packet, from the capture's time stamps, in whole milliseconds; for the
-// first one it is the time since the capture's first packet (0 when it is
-// that packet). raw is the line the console's history holds for the frame,
-// except that every sent frame is its 128 hex digits, the reference run's
-// too: the capture has all its 64 bytes, the history's line only those up
-// to the first 00.
+// elapsed_ms of a received block is the time since the previous received
+// block (an inbound packet of 32 bytes), from the capture's time stamps, in whole milliseconds; for
+// the first one it is the time since the capture's first packet (0 when it is that packet). raw is
+// the line the console's history holds for the frame, except that every sent frame is its 128 hex
+// digits, the reference run's too: the capture has all its 64 bytes, the history's line only those
+// up to the first 00.
 
 #include <cstdint>
 #include <optional>

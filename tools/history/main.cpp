@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <optional>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 

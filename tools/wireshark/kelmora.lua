@@ -113,7 +113,7 @@ kelmora.experts = { expert_unknown, expert_direction }
 -- The time of every packet, for the milliseconds between status frames.
 local frame_time = Field.new("frame.time_epoch")
 
--- Milliseconds since the previous inbound packet (for the first one, since
+-- Milliseconds since the previous status frame (for the first one, since
 -- the capture's first packet), worked out on the first pass in frame order
 -- and kept, as kelmora-history counts them.
 local elapsed_of_frame = {}
@@ -280,23 +280,20 @@ function kelmora.dissector(tvb, pinfo, tree)
         direction_item:add_proto_expert_info(expert_direction)
     end
 
-    local time = frame_time()
-    if direction == "in" and time then
-        if not pinfo.visited then
-            local since = last_inbound_time or first_time or time.value
-            elapsed_of_frame[pinfo.number] = elapsed_ms(since, time.value)
-            last_inbound_time = time.value
-        end
-    end
-    if not pinfo.visited and first_time == nil and time then
-        first_time = time.value
-    end
-
     local kind = "unknown"
     if direction == "out" and length == COMMAND_SIZE then
         kind = command_kinds[tvb(0, 2):uint()] or "unknown"
     elseif direction == "in" and length == STATUS_SIZE then
         kind = "status"
+    end
+
+    local time = frame_time()
+    if time and not pinfo.visited then
+        first_time = first_time or time.value
+        if kind == "status" then
+            elapsed_of_frame[pinfo.number] = elapsed_ms(last_inbound_time or first_time, time.value)
+            last_inbound_time = time.value
+        end
     end
     subtree:add(f.kind, kind):set_generated()
     if length >= 2 and direction == "out" then
