@@ -197,7 +197,8 @@ int main(int argc, char** argv) {
             historyReader->feed(buffer, got);
             got = std::fread(buffer, 1, sizeof buffer, in);
         }
-        allRead = historyReader->finish();
+        // Stopped by output that failed, the last line fed is likely cut.
+        allRead = output.failed || historyReader->finish();
     }
     const bool readError = std::ferror(in) != 0;
     if (!fromStdin) {
