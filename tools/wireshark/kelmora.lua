@@ -145,12 +145,16 @@ local function shortest_float(value)
 end
 
 -- A coordinate as the units byte says: a single in mm (00), steps otherwise.
-local function add_value(tree, tvb, offset, millimetres, steps_field, mm_field, label)
+-- The item reads "x: 50 steps" or "x: 2.5 mm", the mm value as the shortest
+-- text that is the same single (the field itself shows six digits).
+local function add_value(tree, tvb, offset, millimetres, steps_field, mm_field, label, per_second)
     local range = tvb(offset, 4)
+    local rate = per_second and "/s" or ""
     if millimetres then
-        return tree:add_le(mm_field, range):set_text(label .. ": " .. shortest_float(range:le_float()) .. " mm")
+        return tree:add_le(mm_field, range):set_text(label .. ": " ..
+            shortest_float(range:le_float()) .. " mm" .. rate)
     end
-    return tree:add_le(steps_field, range)
+    return tree:add_le(steps_field, range):set_text(label .. ": " .. range:le_int() .. " steps" .. rate)
 end
 
 local command_kinds = {
@@ -178,7 +182,7 @@ local kind_titles = {
 local function dissect_move(tvb, tree, kind)
     local millimetres = tvb(7, 1):uint() == 0
     tree:add(f.units, tvb(7, 1))
-    add_value(tree, tvb, 2, millimetres, f.end_velocity, f.end_velocity_mm, "End velocity (mm/s)")
+    add_value(tree, tvb, 2, millimetres, f.end_velocity, f.end_velocity_mm, "End velocity", true)
     local count = tvb(6, 1):uint()
     tree:add(f.point_count, tvb(6, 1))
     local first, second = "x", "y"
