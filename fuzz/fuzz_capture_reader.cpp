@@ -25,8 +25,7 @@ void Require(bool condition, const char* what) {
     }
 }
 
-pcapng::CaptureReader::Source SourceOf(std::string_view input, std::size_t piece,
-                                       std::size_t& at) {
+pcapng::CaptureReader::Source SourceOf(std::string_view input, std::size_t piece, std::size_t& at) {
     return [input, piece, &at](char* buffer, std::size_t size) -> std::size_t {
         std::size_t n = input.size() - at;
         n = n < size ? n : size;
@@ -60,9 +59,9 @@ bool SamePackets(const std::vector<pcapng::Packet>& a, const std::vector<pcapng:
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].offset != b[i].offset || a[i].skipped != b[i].skipped ||
-            a[i].data != b[i].data || a[i].direction != b[i].direction ||
-            a[i].unixNanoseconds != b[i].unixNanoseconds || a[i].comment != b[i].comment) {
+        if (a[i].offset != b[i].offset || a[i].skipped != b[i].skipped || a[i].data != b[i].data ||
+            a[i].direction != b[i].direction || a[i].unixNanoseconds != b[i].unixNanoseconds ||
+            a[i].comment != b[i].comment) {
             return false;
         }
     }
