@@ -29,10 +29,19 @@ public:
         font.setStyleHint(QFont::TypeWriter);
         font.setPointSizeF(kPreferredPointSize);
         const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
-        const qreal widest = QFontMetricsF(font, &printer)
-                                 .horizontalAdvance(QString(kWidestLoggedLine, QLatin1Char('0')));
+        const QString widestLine(kWidestLoggedLine, QLatin1Char('0'));
+        const qreal widest = QFontMetricsF(font, &printer).horizontalAdvance(widestLine);
         if (widest > area.width()) {
             font.setPointSizeF(kPreferredPointSize * area.width() / widest);
+        }
+        // Glyph advances do not shrink exactly in proportion to the point size
+        // (hinting, sizes rounded to the device), so a font scaled to fit can
+        // still come out a hair too wide, and the line would wrap.
+        for (int step = 0;
+             step < 50 &&
+             QFontMetricsF(font, &printer).horizontalAdvance(widestLine) > area.width();
+             ++step) {
+            font.setPointSizeF(font.pointSizeF() * 0.99);
         }
         painter_.setFont(font);
         const QFontMetricsF metrics(font, &printer);
