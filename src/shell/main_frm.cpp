@@ -5,6 +5,7 @@
 #include "float_window.h"
 #include "follow_newest.h"
 #include "history_model.h"
+#include "history_recording.h"
 #include "kelmora_version.h"
 #include "key_preview.h"
 #include "lamp.h"
@@ -70,6 +71,9 @@ Main_frm::Main_frm(QWidget* parent)
     pathChooser_ = [this] { return ChooseHistoryPathWithDialog(this); };
     saveCommand_ = std::make_unique<SaveHistoryCommand>(*history_, versionText_,
                                                         [this] { return pathChooser_(); });
+    recording_ = new HistoryRecording(*history_, versionText_, recordHistory, statusBar(), this);
+    recording_->setPathChooser([this] { return ChooseRecordingPathWithDialog(this); });
+    connect(recording_, &HistoryRecording::statusText, this, &Main_frm::showStatus);
 
     // The controls were registered at their design-time places; from now on
     // the form follows the window.
@@ -86,6 +90,8 @@ Main_frm::Main_frm(QWidget* parent)
 
 Main_frm::~Main_frm() {
     // The other windows go with the main window; nothing is asked or sent.
+    // A recording ends before the history it writes goes.
+    recording_->finish();
     delete float_.data();
     delete portSet_.data();
 }
@@ -203,7 +209,9 @@ void Main_frm::Beenden_Click() {
 
 void Main_frm::Form_Unload() {
     // Unload every other window, hidden ones included; the port is released
-    // together with the serial connection object.
+    // together with the serial connection object. A recording ends with
+    // every line written and synced.
+    recording_->finish();
     if (float_) {
         float_->close();
         delete float_.data();
@@ -239,6 +247,8 @@ void Main_frm::buildMenus() {
     Speichern = Ablage->addAction("Save History...");
     Speichern->setObjectName("Speichern");
     Speichern->setShortcut(QKeySequence("Ctrl+S"));
+    recordHistory = Ablage->addAction("Record History to File...");
+    recordHistory->setObjectName("recordHistory");
     Print = Ablage->addAction("Print History...");
     Print->setObjectName("Print");
     Ablage->addSeparator()->setObjectName("kein");

@@ -28,6 +28,7 @@
 
 class DisplayRefresh;
 class HistoryModel;
+class HistoryRecording;
 class KeyPreview;
 class QAction;
 class QLineEdit;
@@ -47,6 +48,7 @@ public:
     QTimer Statem_timer;
 
     QAction* Speichern = nullptr;
+    QAction* recordHistory = nullptr;
     QAction* Print = nullptr;
     QAction* Beenden = nullptr;
     QAction* Copy = nullptr;
@@ -75,6 +77,8 @@ public:
         pathChooser_ = std::move(chooser);
     }
     const SaveHistoryCommand& saveCommand() const { return *saveCommand_; }
+    // File > Record History to File... and the --record option.
+    HistoryRecording& recording() { return *recording_; }
 
     // Presets and accepts the port (the --port option), with the port text
     // showing it the way start-up does; a port that does not convert is
@@ -181,5 +185,6 @@ private:
     CommandChannel channel_;
     std::function<std::optional<QString>()> pathChooser_;
     std::unique_ptr<SaveHistoryCommand> saveCommand_;
+    HistoryRecording* recording_ = nullptr;
     KeyPreview* keyPreview_ = nullptr;
 };
