@@ -20,7 +20,9 @@ Every 64-byte command frame sent and every 32-byte status frame received
 is kept in a communication history that can be copied, printed and saved.
 The package also holds kelmora-sim, a controller simulator on a
 pseudo-terminal for trying the console without the machine, and
-kelmora-history, which reads saved histories as decoded lines or CSV.]])
+kelmora-history, which reads saved histories and captures of the line as
+decoded lines or CSV and turns a history into a pcapng capture, and
+kelmora.lua, a Wireshark dissector for such captures.]])
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -7,7 +7,7 @@
 #   scripts/fuzz.sh fuzz_hex_text           # one target
 #   scripts/fuzz.sh fuzz_hex_text=20000000  # one target, this many inputs
 #
-# Default counts (12.3 million in all, about half an hour on two cores): the
+# Default counts (14.3 million in all, about half an hour on two cores): the
 # cheap targets run more inputs; the history file target builds histories of
 # up to a few hundred thousand lines per input and runs fewer.
 # KELMORA_FUZZ_RUNS    inputs per target, instead of the defaults
@@ -31,10 +31,12 @@ declare -A default_runs=(
   [fuzz_status_block]=2500000
   [fuzz_history_file]=300000
   [fuzz_history_reader]=2000000
+  [fuzz_capture_reader]=2000000
 )
 requests=("$@")
 if ((${#requests[@]} == 0)); then
-  requests=(fuzz_number_text fuzz_hex_text fuzz_status_block fuzz_history_file fuzz_history_reader)
+  requests=(fuzz_number_text fuzz_hex_text fuzz_status_block fuzz_history_file fuzz_history_reader
+    fuzz_capture_reader)
 fi
 targets=()
 declare -A target_runs

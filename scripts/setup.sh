@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core
   poppler-utils
   desktop-file-utils appstream man-db
+  tshark wireshark-common
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick,
 # openbox, bc),
@@ -47,5 +48,11 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# wireshark-common asks whether ordinary users may capture; the tests only
+# read captures, so the answer is no, given beforehand.
+if [[ " ${missing[*]} " == *" wireshark-common "* || " ${missing[*]} " == *" tshark "* ]]; then
+  echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    "${sudo_cmd[@]}" debconf-set-selections
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

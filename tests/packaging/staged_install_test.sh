@@ -3,13 +3,14 @@
 # system is not touched, nothing is built) and checks what a package of it
 # would hold.
 #
-#   staged_install_test.sh CMAKE BUILD_DIR SOURCE_DIR VERSION_LINE PACKAGE_VERSION
+#   staged_install_test.sh CMAKE BUILD_DIR SOURCE_DIR VERSION_LINE PACKAGE_VERSION LUA_DIR
 set -uo pipefail
 cmake_command="$1"
 build_dir="$2"
 source_dir="$3"
 version_line="$4"
 package_version="$5"
+lua_dir="$6" # Wireshark's global Lua plugin folder, relative to the prefix
 
 app_id=invalid.kelmora.console
 stage="$(mktemp -d)"
@@ -33,6 +34,7 @@ rm -f "$stage.log"
 expected="bin/kelmora
 bin/kelmora-history
 bin/kelmora-sim
+$lua_dir/kelmora.lua
 share/applications/$app_id.desktop
 share/doc/kelmora/changelog.gz
 share/doc/kelmora/copyright
@@ -116,6 +118,36 @@ if [[ -x "$stage/bin/kelmora-history" ]]; then
   reader_usage="$out"
   run "kelmora-history --version" 0 "$stage/bin/kelmora-history" --version
   [[ "$out" == "kelmora-history ${version_line#Kelmora }" ]] || fail "kelmora-history --version printed '$out'"
+fi
+
+# The dissector: in the folder that Wireshark on this system calls its
+# global Lua plugin folder (under the /usr prefix the package installs to),
+# and found there by Wireshark's own search of a plugin folder: the personal
+# Lua plugin folder of a made-up home, pointed at the staged folder, is
+# searched the same way. It must then decode a status frame.
+dissector="$stage/$lua_dir/kelmora.lua"
+if [[ -f "$dissector" ]]; then
+  global_lua="$(HOME="$stage" tshark -G folders 2>/dev/null | sed -n 's/^Global Lua Plugins:[[:space:]]*//p')"
+  [[ "$global_lua" == "/usr/$lua_dir" ]] ||
+    fail "the dissector goes to /usr/$lua_dir, but tshark's global Lua plugin folder is '$global_lua'"
+  home="$stage/home"
+  mkdir -p "$home/.local/lib/wireshark"
+  ln -s "$stage/$lua_dir" "$home/.local/lib/wireshark/plugins"
+  plugins="$(HOME="$home" tshark -G plugins 2>&1)"
+  grep -qF "$home/.local/lib/wireshark/plugins/kelmora.lua" <<<"$plugins" ||
+    fail "tshark does not load kelmora.lua from a plugin folder holding the staged one: $plugins"
+  HOME="$home" tshark -G protocols 2>/dev/null | grep -qP '^Kelmora serial line\tKELMORA\tkelmora$' ||
+    fail "tshark with the staged plugin folder does not know the protocol kelmora"
+  # The worked example status frame, inbound, as text2pcap writes it.
+  printf 'I 0\n0000 02 11 90 10 27 00 00 CE FF FF FF 00 00 00 00 00 01 00 00 00 32 00 00 00 00 00 00 07 00 00 00 00\n' \
+    >"$stage/frame.txt"
+  text2pcap -q -D -t '%s' -l 147 "$stage/frame.txt" "$stage/frame.pcapng" >/dev/null 2>&1 ||
+    fail "text2pcap could not write a capture"
+  decoded="$(HOME="$home" tshark -r "$stage/frame.pcapng" -T fields -E separator=, \
+    -e kelmora.kind -e kelmora.status.mode -e kelmora.status.x -e kelmora.status.y \
+    -e kelmora.status.c -e kelmora.status.fill_level -e kelmora.status.frame_counter 2>/dev/null)"
+  [[ "$decoded" == "status,2,10000,-50,256,50,7" ]] ||
+    fail "tshark with the staged dissector decoded the worked example as '$decoded'"
 fi
 
 # The manual pages: compressed, rendered without a warning, with the

@@ -105,6 +105,12 @@ void AppendCsvRow(std::size_t index, std::string_view raw, const HistoryEntry& e
     AppendCsvField(raw, row);
 }
 
+HistoryFileReader::HistoryFileReader(std::string fileName, EntrySink entries, Sink problems)
+    : output_(HistoryOutput::Text), fileName_(std::move(fileName)), entrySink_(std::move(entries)),
+      problems_(std::move(problems)) {
+    line_.reserve(kMaxLineBytes);
+}
+
 HistoryFileReader::HistoryFileReader(HistoryOutput output, std::string fileName, Sink out,
                                      Sink problems)
     : output_(output), fileName_(std::move(fileName)), out_(std::move(out)),
@@ -177,14 +183,22 @@ void HistoryFileReader::refuse(const char* why) {
 
 void HistoryFileReader::writeEntry(std::string_view text, const HistoryEntry& entry) {
     ++entries_;
+    if (entrySink_) {
+        entrySink_(text, entry);
+        return;
+    }
     row_.clear();
     if (output_ == HistoryOutput::Csv) {
         AppendCsvRow(entries_, text, entry, row_);
     } else {
-        row_ += std::to_string(entries_);
-        row_ += entry.kind == HistoryEntryKind::Received ? " in: " : " out: ";
-        row_ += DescribeHistoryEntry(entry);
+        AppendTextRow(entries_, entry, row_);
     }
     row_ += '\n';
     out_(row_);
+}
+
+void AppendTextRow(std::size_t index, const HistoryEntry& entry, std::string& row) {
+    row += std::to_string(index);
+    row += entry.kind == HistoryEntryKind::Received ? " in: " : " out: ";
+    row += DescribeHistoryEntry(entry);
 }

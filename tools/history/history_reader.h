@@ -25,6 +25,11 @@ public:
     // line (its number, counted from 1, and why) with its line end.
     HistoryFileReader(HistoryOutput output, std::string fileName, Sink out, Sink problems);
 
+    // Hands each entry, with its text as saved, to `entries` instead of
+    // writing rows.
+    using EntrySink = std::function<void(std::string_view text, const HistoryEntry& entry)>;
+    HistoryFileReader(std::string fileName, EntrySink entries, Sink problems);
+
     void feed(const char* data, std::size_t size);
     // Reads the last line when the file does not end in a line end. True
     // when every line was a header line or an entry.
@@ -44,6 +49,7 @@ private:
 
     HistoryOutput output_;
     std::string fileName_;
+    EntrySink entrySink_;
     Sink out_;
     Sink problems_;
     std::string line_;
@@ -54,6 +60,9 @@ private:
     std::size_t entries_ = 0;
     std::string row_;
 };
+
+// The decoded line of an entry (no line end): "7 in: Status: mode 2; ...".
+void AppendTextRow(std::size_t index, const HistoryEntry& entry, std::string& row);
 
 // The CSV row of an entry (no line end): `index` counts entries from 1, `raw`
 // is the entry's text as saved.
