@@ -6,7 +6,12 @@
 
 #include "history_model.h"
 #include "history_saver.h"
+#include "pcapng_writer.h"
 #include "recording_file.h"
+
+bool IsCapturePath(const QString& path) {
+    return path.endsWith(QStringLiteral(".pcapng"), Qt::CaseInsensitive);
+}
 
 HistoryRecorder::HistoryRecorder(const HistoryModel& history, QString versionText,
                                  QObject* parent)
@@ -28,7 +33,8 @@ bool HistoryRecorder::isRecording() const {
     return file_->isOpen();
 }
 
-QString HistoryRecorder::start(const QString& path, const QDateTime& now) {
+QString HistoryRecorder::start(const QString& path, const QDateTime& now,
+                               const CapturedLine& line) {
     stop();
     if (const QString refusal = HistoryPathRefusal(path); !refusal.isEmpty()) {
         return refusal;
@@ -51,11 +57,29 @@ QString HistoryRecorder::start(const QString& path, const QDateTime& now) {
         return QString::fromLocal8Bit(file_->reason().c_str());
     }
     path_ = path;
+    capture_ = IsCapturePath(path);
     entriesWritten_ = 0;
     mostPendingBytes_ = 0;
+    const QString createdOn = HistoryCreatedOnText(now);
+
+    if (capture_) {
+        const std::string start =
+            pcapng::sectionHeaderBlock("Recorded by Kelmora " + versionText_.toStdString() +
+                                       " from " + createdOn.toStdString() +
+                                       ": every frame written to the port and every block "
+                                       "read from it, at the time of the write or the read") +
+            pcapng::interfaceDescriptionBlock(line.device.toStdString(),
+                                              line.settings.toStdString());
+        if (!file_->append(start.data(), start.size())) {
+            const QString reason = QString::fromLocal8Bit(file_->reason().c_str());
+            file_->close();
+            return reason;
+        }
+        return {};
+    }
 
     const HistoryFileHeader header{HistoryFileKindOf(path.toStdString()), versionText_.toStdString(),
-                                   HistoryCreatedOnText(now).toLocal8Bit().toStdString()};
+                                   createdOn.toLocal8Bit().toStdString()};
     const std::size_t lines = history_.records().count();
     if (!WriteHistoryFile(header, lines, lineAt_, [this](const char* data, std::size_t size) {
             return file_->append(data, size);
@@ -91,6 +115,29 @@ QString HistoryRecorder::stop() {
 void HistoryRecorder::lineAppended() {
     const std::size_t start = pending_.size();
     AppendHistoryFileEntry(history_.records().count() - 1, lineAt_, pending_);
+    keepPending(start);
+}
+
+void HistoryRecorder::noteFrameWritten(const std::uint8_t* data, std::size_t size,
+                                       std::int64_t unixNanoseconds) {
+    keepPacket(true, data, size, unixNanoseconds);
+}
+
+void HistoryRecorder::noteBlockRead(const std::uint8_t* data, std::size_t size,
+                                    std::int64_t unixNanoseconds) {
+    keepPacket(false, data, size, unixNanoseconds);
+}
+
+void HistoryRecorder::keepPacket(bool outbound, const std::uint8_t* data, std::size_t size,
+                                 std::int64_t unixNanoseconds) {
+    if (!capture_ || !isRecording()) {
+        return;
+    }
+    const std::size_t start = pending_.size();
+    pending_ += pcapng::enhancedPacketBlock(
+        outbound ? pcapng::Direction::Outbound : pcapng::Direction::Inbound,
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, unixNanoseconds)),
+        std::string_view(reinterpret_cast<const char*>(data), size));
     keepPending(start);
 }
 

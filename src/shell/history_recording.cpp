@@ -14,17 +14,18 @@ QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-QString entriesText(std::uint64_t entries) {
-    return QString::number(entries) +
-           (entries == 1 ? QStringLiteral(" line") : QStringLiteral(" lines"));
+QString entriesText(std::uint64_t entries, bool frames) {
+    const QString one = frames ? QStringLiteral(" frame") : QStringLiteral(" line");
+    return QString::number(entries) + one + (entries == 1 ? QString() : QStringLiteral("s"));
 }
 
 } // namespace
 
 HistoryRecording::HistoryRecording(const HistoryModel& history, const QString& versionText,
-                                   QAction* entry, QStatusBar* bar, QObject* parent)
+                                   QAction* entry, QStatusBar* bar, LineInUse lineInUse,
+                                   QObject* parent)
     : QObject(parent), recorder_(new HistoryRecorder(history, versionText, this)), entry_(entry),
-      indicator_(new QLabel(bar)) {
+      indicator_(new QLabel(bar)), lineInUse_(std::move(lineInUse)) {
     entry_->setCheckable(true);
     indicator_->setObjectName("recordingIndicator");
     indicator_->hide();
@@ -51,7 +52,8 @@ void HistoryRecording::entryTriggered(bool checked) {
 }
 
 void HistoryRecording::start(const QString& path) {
-    const QString refusal = recorder_->start(path, QDateTime::currentDateTime());
+    const QString refusal = recorder_->start(path, QDateTime::currentDateTime(),
+                                             IsCapturePath(path) ? lineInUse_() : CapturedLine{});
     showRunning(refusal.isEmpty());
     if (!refusal.isEmpty()) {
         emit statusText(QStringLiteral("Could not record the history to %1: %2")
@@ -76,7 +78,7 @@ void HistoryRecording::stop() {
     }
     // One arg() call: a "%2" in the path must stay as it is.
     emit statusText(QStringLiteral("Recording to %1 ended (%2)")
-                        .arg(path, entriesText(recorder_->entriesWritten())));
+                        .arg(path, entriesText(recorder_->entriesWritten(), recorder_->isCapture())));
 }
 
 void HistoryRecording::finish() {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+struct CapturedLine;
 class HistoryModel;
 class HistoryRecorder;
 class QAction;
@@ -20,11 +21,14 @@ class HistoryRecording : public QObject {
 
 public:
     using PathChooser = std::function<std::optional<QString>()>;
+    // The port a capture started now is of: the open one, else the one the
+    // next Open Port opens.
+    using LineInUse = std::function<CapturedLine()>;
 
     // `entry` is the menu entry (made checkable here); `bar` gets a
     // permanent label naming the file while a recording runs.
     HistoryRecording(const HistoryModel& history, const QString& versionText, QAction* entry,
-                     QStatusBar* bar, QObject* parent);
+                     QStatusBar* bar, LineInUse lineInUse, QObject* parent);
     ~HistoryRecording() override;
 
     // The dialog's answer: a path, or nothing when cancelled.
@@ -52,4 +56,5 @@ private:
     QAction* entry_;
     QLabel* indicator_;
     PathChooser chooser_;
+    LineInUse lineInUse_;
 };

@@ -27,6 +27,7 @@
 #include <string_view>
 
 class DisplayRefresh;
+struct CapturedLine;
 class HistoryModel;
 class HistoryRecording;
 class KeyPreview;
@@ -134,6 +135,7 @@ private:
     void Form_Resize();
     void Form_Unload();
     void showPortText();
+    CapturedLine lineInUse();
     void showAcceptedPortText(const QString& portText);
     void buildMenus();
     void connectHandlers();
