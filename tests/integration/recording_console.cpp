@@ -13,6 +13,8 @@
 //                in steps, drive Z / C in millimetres, set the zero point,
 //                switch spindle and cooling, change to mode 2, two reference
 //                runs, three status requests -> "played"
+//   clear        Clear History -> "cleared"
+//   facts        -> "facts <resident KiB> <history bytes> <history lines>"
 //   quit         File > Quit
 //
 // With --report-lines every line the history logs is printed as it is
@@ -198,6 +200,13 @@ int main(int argc, char* argv[]) {
                     std::to_string(recorder.entriesWritten()) + " " +
                     std::to_string(recorder.mostPendingBytes()) + " " + residentKilobytes() + " " +
                     std::to_string(w.history().memoryBytes()));
+            } else if (order == "clear") {
+                w.Com_ClrHis_Click();
+                say("cleared");
+            } else if (order == "facts") {
+                say("facts " + residentKilobytes() + " " +
+                    std::to_string(w.history().memoryBytes()) + " " +
+                    std::to_string(w.history().count()));
             } else if (order == "play") {
                 round = operatorRound(w);
                 player.start();
