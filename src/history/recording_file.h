@@ -21,7 +21,9 @@
 
 class RecordingFile {
 public:
-    static constexpr std::chrono::milliseconds kSyncDelay{500};
+    // With the writer's 40 ms, a piece is on the disk within a second
+    // unless the sync itself takes over 200 ms.
+    static constexpr std::chrono::milliseconds kSyncDelay{750};
 
     // Called on the sync thread when a sync fails; no more syncs follow.
     using SyncFailureHandler = std::function<void(const std::string& reason)>;
