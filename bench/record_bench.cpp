@@ -155,8 +155,8 @@ qsizetype linesIn(const QString& path) {
 struct Phase {
     long long ticks = 0;
     double seconds = 0;
-    long long lines = 0;             // logged
-    double residentGrowthKiB = 0;    // beyond the history's own bytes, summed
+    long long lines = 0;          // logged
+    double residentGrowthKiB = 0; // beyond the history's own bytes, summed
 };
 
 struct Load {
@@ -186,8 +186,7 @@ Load measure(const QStringList& stream, int seconds, int rounds, const QString& 
             const QString path = QDir(folder).filePath(QString("phase%1.his").arg(round));
             long long initial = 0;
             if (on) {
-                initial = numbersOf(console.ask("record " + path.toLocal8Bit(), "recording"))
-                              .at(0);
+                initial = numbersOf(console.ask("record " + path.toLocal8Bit(), "recording")).at(0);
             }
             const long long ticks = cpuTicks(console.pid());
             const bench::Clock::time_point started = bench::Clock::now();

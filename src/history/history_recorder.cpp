@@ -13,8 +13,7 @@ bool IsCapturePath(const QString& path) {
     return path.endsWith(QStringLiteral(".pcapng"), Qt::CaseInsensitive);
 }
 
-HistoryRecorder::HistoryRecorder(const HistoryModel& history, QString versionText,
-                                 QObject* parent)
+HistoryRecorder::HistoryRecorder(const HistoryModel& history, QString versionText, QObject* parent)
     : QObject(parent), history_(history), versionText_(std::move(versionText)),
       lineAt_([&history](std::size_t row, std::string& out) {
           history.records().appendLineTo(row, out);
@@ -78,7 +77,8 @@ QString HistoryRecorder::start(const QString& path, const QDateTime& now,
         return {};
     }
 
-    const HistoryFileHeader header{HistoryFileKindOf(path.toStdString()), versionText_.toStdString(),
+    const HistoryFileHeader header{HistoryFileKindOf(path.toStdString()),
+                                   versionText_.toStdString(),
                                    createdOn.toLocal8Bit().toStdString()};
     const std::size_t lines = history_.records().count();
     if (!WriteHistoryFile(header, lines, lineAt_, [this](const char* data, std::size_t size) {
@@ -91,8 +91,7 @@ QString HistoryRecorder::start(const QString& path, const QDateTime& now,
     entriesWritten_ = lines;
     listening_ = {
         connect(&history_, &HistoryModel::lineAppended, this, &HistoryRecorder::lineAppended),
-        connect(&history_, &HistoryModel::lastLineRemoved, this,
-                &HistoryRecorder::lastLineRemoved),
+        connect(&history_, &HistoryModel::lastLineRemoved, this, &HistoryRecorder::lastLineRemoved),
     };
     return {};
 }
@@ -145,7 +144,13 @@ void HistoryRecorder::keepPending(std::size_t start) {
     pendingStarts_.push_back(start);
     mostPendingBytes_ = std::max(mostPendingBytes_, pending_.size());
     if (!writeTimer_.isActive()) {
-        writeTimer_.start();
+        writeTimer_.start(); // the latest the lines go out
+        batchAge_.start();
+    } else if (!writeQueued_ && batchAge_.elapsed() >= kWriteDelayMs - kWriteEarlyMs) {
+        // The console is awake for this line anyway: the batch goes out when
+        // the event loop runs next, rather than waking it once more.
+        writeQueued_ = true;
+        QMetaObject::invokeMethod(this, &HistoryRecorder::writePending, Qt::QueuedConnection);
     }
 }
 
@@ -160,6 +165,7 @@ void HistoryRecorder::lastLineRemoved() {
 
 void HistoryRecorder::writePending() {
     writeTimer_.stop();
+    writeQueued_ = false;
     if (pendingStarts_.empty() || !isRecording()) {
         return;
     }

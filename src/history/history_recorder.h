@@ -21,6 +21,7 @@
 // of day no one kept, are not in a capture.
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -55,6 +56,10 @@ public:
     // line rate 25 writes a second instead of 360, and a line is in the
     // file well within 100 ms of being logged.
     static constexpr int kWriteDelayMs = 40;
+    // From this much earlier on, a batch goes out with the next line that
+    // wakes the console (at line rate one comes every 2.8 ms), so the timer
+    // hardly ever has to wake it.
+    static constexpr int kWriteEarlyMs = 10;
 
     HistoryRecorder(const HistoryModel& history, QString versionText, QObject* parent = nullptr);
     ~HistoryRecorder() override;
@@ -79,8 +84,7 @@ public:
     // The wire, for a capture (ignored otherwise): a frame the port took
     // whole, and the first 32 bytes of a block read, each with the real time
     // of the write or the read in nanoseconds since 1970.
-    void noteFrameWritten(const std::uint8_t* data, std::size_t size,
-                          std::int64_t unixNanoseconds);
+    void noteFrameWritten(const std::uint8_t* data, std::size_t size, std::int64_t unixNanoseconds);
     void noteBlockRead(const std::uint8_t* data, std::size_t size, std::int64_t unixNanoseconds);
 
 signals:
@@ -104,6 +108,8 @@ private:
     QString path_;
     bool capture_ = false;
     QTimer writeTimer_;
+    QElapsedTimer batchAge_; // since the oldest pending entry
+    bool writeQueued_ = false;
     std::string pending_;
     std::vector<std::size_t> pendingStarts_; // where each pending entry starts
     std::uint64_t recordingsStarted_ = 0;

@@ -56,8 +56,8 @@ void HistoryRecording::start(const QString& path) {
                                              IsCapturePath(path) ? lineInUse_() : CapturedLine{});
     showRunning(refusal.isEmpty());
     if (!refusal.isEmpty()) {
-        emit statusText(QStringLiteral("Could not record the history to %1: %2")
-                            .arg(shown(path), refusal));
+        emit statusText(
+            QStringLiteral("Could not record the history to %1: %2").arg(shown(path), refusal));
         return;
     }
     emit statusText(QStringLiteral("Recording the history to %1").arg(shown(path)));
@@ -77,8 +77,9 @@ void HistoryRecording::stop() {
         return;
     }
     // One arg() call: a "%2" in the path must stay as it is.
-    emit statusText(QStringLiteral("Recording to %1 ended (%2)")
-                        .arg(path, entriesText(recorder_->entriesWritten(), recorder_->isCapture())));
+    emit statusText(
+        QStringLiteral("Recording to %1 ended (%2)")
+            .arg(path, entriesText(recorder_->entriesWritten(), recorder_->isCapture())));
 }
 
 void HistoryRecording::finish() {

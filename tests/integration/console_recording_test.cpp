@@ -116,7 +116,6 @@ private:
     QByteArray reports_;
 };
 
-
 // A line as a capture can show it: a received block's line without its
 // elapsed milliseconds, which the capture has as times of day instead.
 QByteArray comparable(const QByteArray& line) {
@@ -153,8 +152,8 @@ Recorded readRecorded(const QByteArray& bytes, bool capture) {
     if (capture) {
         qsizetype at = 0;
         pcapng::CaptureReader reader([&](char* buffer, std::size_t size) {
-            const qsizetype given = std::min<qsizetype>(static_cast<qsizetype>(size),
-                                                        bytes.size() - at);
+            const qsizetype given =
+                std::min<qsizetype>(static_cast<qsizetype>(size), bytes.size() - at);
             std::copy_n(bytes.constData() + at, given, buffer);
             at += given;
             return static_cast<std::size_t>(given);
@@ -279,9 +278,9 @@ void ConsoleRecordingTest::killedConsoleLeavesEveryLineUpTo100MsBefore() {
     qInfo("%zu lines logged, %zu lost to the kill, the oldest of them logged %.1f ms before it",
           logged.size(), lost, lost == 0 ? 0.0 : (killedAt - logged[inFile].at) / 1e6);
     QVERIFY2(inFile >= dueLines, qPrintable(QString("%1 lines logged 100 ms before the kill, "
-                                                     "%2 in the file")
-                                                 .arg(dueLines)
-                                                 .arg(inFile)));
+                                                    "%2 in the file")
+                                                .arg(dueLines)
+                                                .arg(inFile)));
 
     // The round went out and is in the file: every kind of frame, each
     // answered by the stream around it.
@@ -320,8 +319,8 @@ void ConsoleRecordingTest::killedConsoleLeavesEveryLineUpTo100MsBefore() {
         QVERIFY(previous <= static_cast<std::uint64_t>(killedAtWall));
         // The reference run as it went out: its axis codes after the first
         // zero, which the history's line does not keep, are there.
-        const std::string referenceRun = std::string("\x02\x31\x04\x00\x01\x02\x03", 7) +
-                                         std::string(57, '\0');
+        const std::string referenceRun =
+            std::string("\x02\x31\x04\x00\x01\x02\x03", 7) + std::string(57, '\0');
         QVERIFY(std::any_of(recorded.packets.begin(), recorded.packets.end(),
                             [&](const pcapng::Packet& p) { return p.data == referenceRun; }));
     }
