@@ -7,7 +7,8 @@
 // them (a flood). In each, phases with the recording off and on take turns
 // (off then on, then on then off, ...), so that other load on the machine
 // falls on both alike; each phase starts with Clear History, and its CPU
-// time (utime + stime of every thread) is read from /proc/PID/stat. After
+// time (utime + stime of every thread) is read from /proc/PID/stat, and to
+// the nanosecond from the scheduler's accounting of each thread. After
 // each recording phase the file's lines are counted against the lines the
 // console logged meanwhile, and its resident memory against the history's
 // own growth.
@@ -54,6 +55,21 @@ long long cpuTicks(qint64 pid) {
     // Fields after the command name, which may hold blanks: state is field 3.
     const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
     return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
+}
+
+// Time on a CPU of every thread of the process, in nanoseconds, from the
+// scheduler's own accounting (/proc/PID/task/*/schedstat): finer than the
+// clock ticks of /proc/PID/stat.
+long long cpuNanoseconds(qint64 pid) {
+    long long total = 0;
+    const QString tasks = QString("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + "/" + task + "/schedstat");
+        if (schedstat.open(QIODevice::ReadOnly)) {
+            total += schedstat.readAll().split(' ').at(0).toLongLong();
+        }
+    }
+    return total;
 }
 
 class Child {
@@ -154,6 +170,7 @@ qsizetype linesIn(const QString& path) {
 // One kind of phase, recording off or on, summed over the rounds.
 struct Phase {
     long long ticks = 0;
+    long long nanoseconds = 0;
     double seconds = 0;
     long long lines = 0;          // logged
     double residentGrowthKiB = 0; // beyond the history's own bytes, summed
@@ -189,9 +206,11 @@ Load measure(const QStringList& stream, int seconds, int rounds, const QString& 
                 initial = numbersOf(console.ask("record " + path.toLocal8Bit(), "recording")).at(0);
             }
             const long long ticks = cpuTicks(console.pid());
+            const long long nanoseconds = cpuNanoseconds(console.pid());
             const bench::Clock::time_point started = bench::Clock::now();
             console.listen(seconds * 1000);
             phase.ticks += cpuTicks(console.pid()) - ticks;
+            phase.nanoseconds += cpuNanoseconds(console.pid()) - nanoseconds;
             phase.seconds += bench::secondsSince(started);
             if (on) {
                 // logged, written, most pending, resident KiB, history bytes
@@ -281,6 +300,14 @@ int main(int argc, char** argv) {
         bench::print(kind.name, "console_cpu_percent_recording_off", off);
         bench::print(kind.name, "console_cpu_percent_recording_on", on);
         bench::print(kind.name, "on_over_off", off > 0 ? on / off : 0);
+        const auto schedPercent = [&](const Phase& phase) {
+            return 100.0 * double(phase.nanoseconds) / 1e9 / phase.seconds;
+        };
+        const double offSched = schedPercent(load.off);
+        const double onSched = schedPercent(load.on);
+        bench::print(kind.name, "console_cpu_percent_recording_off_schedstat", offSched);
+        bench::print(kind.name, "console_cpu_percent_recording_on_schedstat", onSched);
+        bench::print(kind.name, "on_over_off_schedstat", offSched > 0 ? onSched / offSched : 0);
         bench::print(kind.name, "lines_a_second_recording_off",
                      double(load.off.lines) / load.off.seconds);
         bench::print(kind.name, "lines_a_second_recording_on",
