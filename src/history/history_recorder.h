@@ -51,10 +51,10 @@ class HistoryRecorder : public QObject {
 
 public:
     // The longest a logged line waits before it is written. Each write of
-    // a file costs the system some 25 us whatever its size (ext4 updates
+    // a file costs the system some 30 us whatever its size (ext4 updates
     // the file's times with every one), so lines go out in batches: at
-    // line rate 25 writes a second instead of 360, and a line is in the
-    // file well within 100 ms of being logged.
+    // line rate some 30 writes a second instead of 360, and a line is in
+    // the file well within 100 ms of being logged.
     static constexpr int kWriteDelayMs = 40;
     // From this much earlier on, a batch goes out with the next line that
     // wakes the console (at line rate one comes every 2.8 ms), so the timer
