@@ -193,6 +193,7 @@ class ConsoleRecordingTest : public QObject {
 private slots:
     void killedConsoleLeavesEveryLineUpTo100MsBefore_data();
     void killedConsoleLeavesEveryLineUpTo100MsBefore();
+    void recordOptionStartsTheRecording();
 };
 
 void ConsoleRecordingTest::killedConsoleLeavesEveryLineUpTo100MsBefore_data() {
@@ -331,6 +332,26 @@ void ConsoleRecordingTest::killedConsoleLeavesEveryLineUpTo100MsBefore() {
     QCOMPARE(reader.readAllStandardError(), QByteArray());
     QCOMPARE(reader.exitCode(), 0);
     QCOMPARE(reader.readAllStandardOutput().count('\n'), recorded.entries.size() + 1);
+}
+
+void ConsoleRecordingTest::recordOptionStartsTheRecording() {
+    // kelmora --record FILE, as an operator starts it.
+    QTemporaryDir folder;
+    const QString path = folder.filePath("from the start.txt");
+    QProcess console;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    console.setProcessEnvironment(environment);
+    console.start(KELMORA_CONSOLE_PATH, {"--port", "/dev/null", "--record", path});
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size() > 0, true, kAnswerTimeoutMs);
+    console.kill();
+    console.waitForFinished();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QByteArray("\"Kelmora V0.5B History Text Ouptut File\"\r"));
+    QVERIFY(lines[1].startsWith("\"Created on "));
 }
 
 QTEST_MAIN(ConsoleRecordingTest)
