@@ -19,9 +19,7 @@ constexpr std::size_t kPiecesAhead = 2;
 std::size_t formatPiece(std::size_t row, std::size_t lineCount, const HistoryLineSource& lineAt,
                         std::string& piece) {
     while (row < lineCount && piece.size() < kPieceBytes) {
-        piece += '"';
-        lineAt(row++, piece);
-        piece += "\"\r\n";
+        AppendHistoryFileEntry(row++, lineAt, piece);
     }
     return row;
 }
@@ -131,6 +129,12 @@ std::vector<std::string> HistoryHeaderLines(const HistoryFileHeader& header) {
         break;
     }
     return {};
+}
+
+void AppendHistoryFileEntry(std::size_t row, const HistoryLineSource& lineAt, std::string& out) {
+    out += '"';
+    lineAt(row, out);
+    out += "\"\r\n";
 }
 
 bool WriteHistoryFile(const HistoryFileHeader& header, std::size_t lineCount,

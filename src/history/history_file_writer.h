@@ -35,6 +35,9 @@ using HistoryLineSource = std::function<void(std::size_t row, std::string& out)>
 // Takes the next piece of the file; false when it could not be written.
 using HistoryByteSink = std::function<bool(const char* data, std::size_t size)>;
 
+// Appends entry `row` as a history file holds it: quoted, CR LF.
+void AppendHistoryFileEntry(std::size_t row, const HistoryLineSource& lineAt, std::string& out);
+
 // Streams the header lines and entries 0 .. lineCount-1 to the sink in
 // pieces of about 64 KiB. Stops at the first piece the sink refuses and
 // returns false then.

@@ -20,10 +20,11 @@ bool HistoryModel::beginAppend() {
 void HistoryModel::endAppend() {
     if (announceLater_) {
         noteWaiting();
-        return;
+    } else {
+        shownRows_ = count();
+        endInsertRows();
     }
-    shownRows_ = count();
-    endInsertRows();
+    emit lineAppended();
 }
 
 void HistoryModel::noteWaiting() {
@@ -90,12 +91,13 @@ void HistoryModel::removeLast() {
     const int last = count() - 1;
     if (last >= shownRows_) {
         records_.removeLast(); // the views never heard of it
-        return;
+    } else {
+        beginRemoveRows(QModelIndex(), last, last);
+        records_.removeLast();
+        shownRows_ = count();
+        endRemoveRows();
     }
-    beginRemoveRows(QModelIndex(), last, last);
-    records_.removeLast();
-    shownRows_ = count();
-    endRemoveRows();
+    emit lastLineRemoved();
 }
 
 std::string HistoryModel::lineAt(int row) const {

@@ -61,6 +61,11 @@ signals:
     void waitingForAnnouncement();
     // The lines are being cleared (the views hear of it at once too).
     void cleared();
+    // A line was recorded as row count() - 1: sent at once, whenever the
+    // views hear of it, for listeners that keep every line (a recording).
+    void lineAppended();
+    // The newest line was taken back (its frame never reached the port).
+    void lastLineRemoved();
 
 private:
     // Rows of a Qt model are int; beyond that the list no longer grows.

@@ -4,6 +4,9 @@
 #include <QLocale>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <unistd.h>
+
 #include "history_file_writer.h"
 #include "history_records.h"
 
@@ -13,15 +16,22 @@ QString HistoryCreatedOnText(const QDateTime& when) {
            locale.toString(when.time(), QLocale::ShortFormat);
 }
 
-HistorySaveResult SaveHistory(const HistoryRecords& history, const QString& path,
-                              const QString& versionText, const QDateTime& now) {
+QString HistoryPathRefusal(const QString& path) {
     if (path.isEmpty()) {
-        return {false, QStringLiteral("no file name was given")};
+        return QStringLiteral("no file name was given");
     }
     const QFileInfo existing(path);
     if (existing.exists() && !existing.isFile()) {
-        return {false, existing.isDir() ? QStringLiteral("it is a folder")
-                                        : QStringLiteral("it is not a regular file")};
+        return existing.isDir() ? QStringLiteral("it is a folder")
+                                : QStringLiteral("it is not a regular file");
+    }
+    return {};
+}
+
+HistorySaveResult SaveHistory(const HistoryRecords& history, const QString& path,
+                              const QString& versionText, const QDateTime& now) {
+    if (const QString refusal = HistoryPathRefusal(path); !refusal.isEmpty()) {
+        return {false, refusal};
     }
 
     QSaveFile file(path);
@@ -42,6 +52,15 @@ HistorySaveResult SaveHistory(const HistoryRecords& history, const QString& path
         });
     if (!written) {
         const QString reason = file.errorString();
+        file.cancelWriting();
+        return {false, reason};
+    }
+    // commit() syncs before it replaces the old file but does not say when
+    // the sync fails: the bytes are synced here first, so a save is only
+    // reported once they are on the disk.
+    if (!file.flush() || ::fdatasync(static_cast<int>(file.handle())) != 0) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(errno);
         file.cancelWriting();
         return {false, reason};
     }

@@ -18,6 +18,10 @@ struct HistorySaveResult {
 // "Created on " in a file's header.
 QString HistoryCreatedOnText(const QDateTime& when);
 
+// Why a history may not be written to `path`, or nothing: no name, or a
+// path that exists but is not a regular file (see SaveHistory).
+QString HistoryPathRefusal(const QString& path);
+
 // Refuses a path that exists but is not a regular file (a directory, a
 // device, a fifo, a socket) without touching it: replacing it would put a
 // plain file where one of those was. A symlink to a regular file is written

@@ -8,13 +8,16 @@
 #include "history_model.h"
 #include "history_saver.h"
 
-std::optional<QString> ChooseHistoryPathWithDialog(QWidget* parent) {
+namespace {
+
+std::optional<QString> ChoosePathWithDialog(QWidget* parent, const QString& title,
+                                            const QStringList& extraTypes) {
     const QString historyFilter = QStringLiteral("History File (*.his)");
-    QFileDialog dialog(parent, QStringLiteral("Save History As..."), QDir::homePath(), QString());
+    QFileDialog dialog(parent, title, QDir::homePath(), QString());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(
-        {historyFilter, QStringLiteral("Text File (*.txt)"), QStringLiteral("All Types (*.*)")});
+    dialog.setNameFilters(QStringList{historyFilter, QStringLiteral("Text File (*.txt)")}
+                          << extraTypes << QStringLiteral("All Types (*.*)"));
     dialog.selectNameFilter(historyFilter);
     dialog.selectFile(QStringLiteral("Kelmora_history"));
     while (dialog.exec() == QDialog::Accepted) {
@@ -33,6 +36,17 @@ std::optional<QString> ChooseHistoryPathWithDialog(QWidget* parent) {
             QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> ChooseHistoryPathWithDialog(QWidget* parent) {
+    return ChoosePathWithDialog(parent, QStringLiteral("Save History As..."), {});
+}
+
+std::optional<QString> ChooseRecordingPathWithDialog(QWidget* parent) {
+    return ChoosePathWithDialog(parent, QStringLiteral("Record History to File"),
+                                {QStringLiteral("Wireshark capture (*.pcapng)")});
 }
 
 SaveHistoryCommand::SaveHistoryCommand(const HistoryModel& history, QString versionText,

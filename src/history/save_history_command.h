@@ -19,6 +19,11 @@ using HistoryPathChooser = std::function<std::optional<QString>()>;
 // insists on an existing folder.
 std::optional<QString> ChooseHistoryPathWithDialog(QWidget* parent);
 
+// The dialog of "Record History to File...": the save dialog's, titled
+// "Record History to File", with "Wireshark capture (*.pcapng)" added
+// before "All Types (*.*)".
+std::optional<QString> ChooseRecordingPathWithDialog(QWidget* parent);
+
 class SaveHistoryCommand {
 public:
     using Clock = std::function<QDateTime()>;

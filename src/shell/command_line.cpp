@@ -39,6 +39,23 @@ std::string_view QtOptionName(std::string_view argument) {
     return argument;
 }
 
+using OptionValue = std::string; // empty when missing
+
+// The value of `name` given as "NAME VALUE" (i then moves past it) or as
+// "NAME=VALUE"; nothing when the argument is another one.
+std::optional<OptionValue> ValueOf(std::string_view name, const std::vector<std::string>& arguments,
+                                   std::size_t& i) {
+    const std::string& argument = arguments[i];
+    if (argument == name) {
+        return i + 1 < arguments.size() ? arguments[++i] : OptionValue();
+    }
+    if (argument.size() > name.size() && argument.compare(0, name.size(), name) == 0 &&
+        argument[name.size()] == '=') {
+        return argument.substr(name.size() + 1);
+    }
+    return std::nullopt;
+}
+
 ConsoleCommandLine Refused(std::string why) {
     ConsoleCommandLine refused;
     refused.action = ConsoleCommandLine::Action::Refuse;
@@ -60,20 +77,18 @@ ConsoleCommandLine ParseConsoleCommandLine(const std::vector<std::string>& argum
             result.action = ConsoleCommandLine::Action::ShowVersion;
             return result;
         }
-        if (argument == "--port" || argument.rfind("--port=", 0) == 0) {
-            std::string value;
-            if (argument == "--port") {
-                if (i + 1 == arguments.size()) {
-                    return Refused("--port needs a port number or a device name");
-                }
-                value = arguments[++i];
-            } else {
-                value = argument.substr(std::string_view("--port=").size());
-            }
-            if (value.empty()) {
+        if (const std::optional<OptionValue> port = ValueOf("--port", arguments, i)) {
+            if (port->empty()) {
                 return Refused("--port needs a port number or a device name");
             }
-            result.port = value;
+            result.port = *port;
+            continue;
+        }
+        if (const std::optional<OptionValue> record = ValueOf("--record", arguments, i)) {
+            if (record->empty()) {
+                return Refused("--record needs a file name");
+            }
+            result.record = *record;
             continue;
         }
         const std::string_view qtName = QtOptionName(argument);
@@ -100,12 +115,15 @@ ConsoleCommandLine ParseConsoleCommandLine(const std::vector<std::string>& argum
 }
 
 std::string ConsoleUsageText() {
-    return "Usage: kelmora [--port NAME] [Qt options]\n"
+    return "Usage: kelmora [--port NAME] [--record FILE] [Qt options]\n"
            "Operator console for a four-axis motion controller on one serial line.\n"
            "\n"
            "  --port NAME    preset the Com Port box: a port number (n is /dev/ttyS(n-1))\n"
            "                 or a device name such as /dev/ttyUSB0; the port opens only\n"
            "                 when Open Port is pressed\n"
+           "  --record FILE  record the history into FILE from the start, as File >\n"
+           "                 Record History to File... does: a .his or .txt file gets\n"
+           "                 the header lines, a .pcapng file is a Wireshark capture\n"
            "  -h, --help     this text\n"
            "  -v, --version  the console's version\n"
            "\n"

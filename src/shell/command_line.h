@@ -15,6 +15,7 @@ struct ConsoleCommandLine {
     };
     Action action = Action::Run;
     std::optional<std::string> port;      // --port NAME: the Com Port box's preset
+    std::optional<std::string> record;    // --record FILE: record the history into FILE
     std::vector<std::string> qtArguments; // Qt's options with their values, in order
     std::string error;                    // why the line was refused
 };

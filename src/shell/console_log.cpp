@@ -2,6 +2,7 @@
 
 #include "history_model.h"
 #include "serial_connection.h"
+#include "system_tick.h"
 
 void ConsoleLog::clearDatasets() {
     datasets_.clear();
@@ -32,5 +33,10 @@ bool SerialLink::isOpen() const {
 
 bool SerialLink::writeBlock(const std::uint8_t* data, std::size_t size) {
     const auto length = static_cast<qint64>(size);
-    return connection_.output(reinterpret_cast<const char*>(data), length) == length;
+    const std::int64_t writtenAt = UnixNanosecondsNow();
+    const bool written = connection_.output(reinterpret_cast<const char*>(data), length) == length;
+    if (written && tap_) {
+        tap_(data, size, writtenAt);
+    }
+    return written;
 }

@@ -2,11 +2,13 @@
 
 #include "command_line.h"
 #include "console_application.h"
+#include "history_recording.h"
 #include "kelmora_version.h"
 #include "main_frm.h"
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -41,6 +43,9 @@ int main(int argc, char* argv[]) {
     }
     qtArgv.push_back(nullptr);
     int qtArgc = static_cast<int>(qtArguments.size());
+    // A file size limit makes a write fail (and a recording say why)
+    // instead of ending the console.
+    std::signal(SIGXFSZ, SIG_IGN);
     ConsoleApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName("Kelmora");
     QApplication::setApplicationVersion(kelmora::kVersionText);
@@ -48,6 +53,9 @@ int main(int argc, char* argv[]) {
     Main_frm window;
     if (commandLine.port) {
         window.presetPort(QString::fromLocal8Bit(commandLine.port->c_str()));
+    }
+    if (commandLine.record) {
+        window.recording().start(QString::fromLocal8Bit(commandLine.record->c_str()));
     }
     window.show();
     return app.exec();

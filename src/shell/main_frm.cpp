@@ -6,9 +6,12 @@
 #include "float_window.h"
 #include "follow_newest.h"
 #include "history_model.h"
+#include "history_recorder.h"
+#include "history_recording.h"
 #include "kelmora_version.h"
 #include "key_preview.h"
 #include "lamp.h"
+#include "port_name.h"
 #include "port_set.h"
 #include "save_history_command.h"
 #include "system_tick.h"
@@ -76,6 +79,13 @@ Main_frm::Main_frm(QWidget* parent)
     pathChooser_ = [this] { return ChooseHistoryPathWithDialog(this); };
     saveCommand_ = std::make_unique<SaveHistoryCommand>(*history_, versionText_,
                                                         [this] { return pathChooser_(); });
+    recording_ = new HistoryRecording(
+        *history_, versionText_, recordHistory, statusBar(), [this] { return lineInUse(); }, this);
+    recording_->setPathChooser([this] { return ChooseRecordingPathWithDialog(this); });
+    connect(recording_, &HistoryRecording::statusText, this, &Main_frm::showStatus);
+    link_.setWrittenTap([this](const std::uint8_t* data, std::size_t size, std::int64_t at) {
+        recording_->recorder().noteFrameWritten(data, size, at);
+    });
 
     // The controls were registered at their design-time places; from now on
     // the form follows the window.
@@ -92,6 +102,8 @@ Main_frm::Main_frm(QWidget* parent)
 
 Main_frm::~Main_frm() {
     // The other windows go with the main window; nothing is asked or sent.
+    // A recording ends before the history it writes goes.
+    recording_->finish();
     delete float_.data();
     delete portSet_.data();
 }
@@ -133,6 +145,15 @@ void Main_frm::showAcceptedPortText(const QString& portText) {
     // The port text names the line in use for as long as it is open.
     showStatus(portText + " is taken at the next Open Port; " + MSComm1.portLocation() +
                " stays open until Close Port");
+}
+
+CapturedLine Main_frm::lineInUse() {
+    if (MSComm1.isOpen()) {
+        return {MSComm1.portLocation(), MSComm1.settings()};
+    }
+    Port_Set& dialog = portSettings();
+    return {ResolvePortName(dialog.acceptedPort()).systemLocation,
+            QString::number(dialog.acceptedSpeed()) + ",n,8,1"};
 }
 
 void Main_frm::presetPort(const QString& port) {
@@ -209,7 +230,9 @@ void Main_frm::Beenden_Click() {
 
 void Main_frm::Form_Unload() {
     // Unload every other window, hidden ones included; the port is released
-    // together with the serial connection object.
+    // together with the serial connection object. A recording ends with
+    // every line written and synced.
+    recording_->finish();
     if (float_) {
         float_->close();
         delete float_.data();
@@ -245,6 +268,8 @@ void Main_frm::buildMenus() {
     Speichern = Ablage->addAction("Save History...");
     Speichern->setObjectName("Speichern");
     Speichern->setShortcut(QKeySequence("Ctrl+S"));
+    recordHistory = Ablage->addAction("Record History to File...");
+    recordHistory->setObjectName("recordHistory");
     Print = Ablage->addAction("Print History...");
     Print->setObjectName("Print");
     Ablage->addSeparator()->setObjectName("kein");

@@ -27,7 +27,9 @@
 #include <string_view>
 
 class DisplayRefresh;
+struct CapturedLine;
 class HistoryModel;
+class HistoryRecording;
 class KeyPreview;
 class QAction;
 class QLineEdit;
@@ -47,6 +49,7 @@ public:
     QTimer Statem_timer;
 
     QAction* Speichern = nullptr;
+    QAction* recordHistory = nullptr;
     QAction* Print = nullptr;
     QAction* Beenden = nullptr;
     QAction* Copy = nullptr;
@@ -75,6 +78,8 @@ public:
         pathChooser_ = std::move(chooser);
     }
     const SaveHistoryCommand& saveCommand() const { return *saveCommand_; }
+    // File > Record History to File... and the --record option.
+    HistoryRecording& recording() { return *recording_; }
 
     // Presets and accepts the port (the --port option), with the port text
     // showing it the way start-up does; a port that does not convert is
@@ -130,6 +135,7 @@ private:
     void Form_Resize();
     void Form_Unload();
     void showPortText();
+    CapturedLine lineInUse();
     void showAcceptedPortText(const QString& portText);
     void buildMenus();
     void connectHandlers();
@@ -181,5 +187,6 @@ private:
     CommandChannel channel_;
     std::function<std::optional<QString>()> pathChooser_;
     std::unique_ptr<SaveHistoryCommand> saveCommand_;
+    HistoryRecording* recording_ = nullptr;
     KeyPreview* keyPreview_ = nullptr;
 };

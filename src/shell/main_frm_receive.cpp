@@ -2,8 +2,11 @@
 
 #include "float_window.h"
 #include "history_model.h"
+#include "history_recorder.h"
+#include "history_recording.h"
 #include "lamp.h"
 #include "main_frm.h"
+#include "system_tick.h"
 
 #include <received_line.h>
 #include <status_report.h>
@@ -28,11 +31,13 @@ void Main_frm::MSComm1_OnComm() {
     }
 
     const QByteArray input = MSComm1.input();
+    const std::int64_t readAt = UnixNanosecondsNow();
     const std::string_view block(input.constData(), static_cast<std::size_t>(input.size()));
     const ReceivedBlock first = FirstBlockBytes(block);
     floatWindow().model().appendReceived(first, elapsed);
     datasets_->appendReceived(first, elapsed);
     history_->appendReceived(first, elapsed);
+    recording_->recorder().noteBlockRead(first.data(), first.size(), readAt);
 
     display_input(block);
 

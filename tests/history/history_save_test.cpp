@@ -141,6 +141,7 @@ private slots:
     void failsBelowARegularFileAndLeavesItAlone();
     void failsWhenSpaceRunsOutAndKeepsTheOldFile();
     void overwritesInPlaceWhereTheFolderTakesNoNewFile();
+    void aRefusedReplaceIsNeverReportedAsSaved();
     void commandReportsWhatHappened_data();
     void commandReportsWhatHappened();
     void cancelWritesNothingAndKeepsStrFileName();
@@ -318,6 +319,38 @@ void HistorySaveTest::overwritesInPlaceWhereTheFolderTakesNoNewFile() {
     QVERIFY(QFile::setPermissions(dir.path(), kReadable | kEnterable | QFile::WriteOwner));
 }
 
+void HistorySaveTest::aRefusedReplaceIsNeverReportedAsSaved() {
+    // A shared folder with the sticky bit, as /tmp has: anyone may add a
+    // file there, only a file's owner may replace it. The old file's mode
+    // lets the operator write it, so the save goes through a new file, and
+    // its last step, putting the new file in the old one's place, is refused.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.his");
+    const QByteArray old = kHisHeader + "\"earlier session\"\r\n";
+    QVERIFY(writeFile(path, old));
+    QVERIFY(QFile::setPermissions(path, kReadable | kWritable));
+    QCOMPARE(chmod(QFile::encodeName(dir.path()).constData(), 01777), 0);
+    struct stat oldFile {};
+    QCOMPARE(stat(QFile::encodeName(path).constData(), &oldFile), 0);
+    HistoryModel model;
+    fillSession(model);
+    SaveHistoryCommand command(
+        model, "V0.5B", [&] { return std::optional<QString>(path); }, [] { return kNow; });
+    QString shown;
+    {
+        OrdinaryUser user;
+        if (!user.active() || geteuid() == oldFile.st_uid) {
+            QSKIP("needs a file of another user: run as root");
+        }
+        shown = command.run();
+    }
+    const QString refused =
+        "Could not save the history to " + QDir::toNativeSeparators(path) + ": ";
+    QVERIFY2(shown.startsWith(refused) && shown.size() > refused.size(), qPrintable(shown));
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(entriesOf(dir.path()), QStringList{"run.his"});
+}
+
 void HistorySaveTest::commandReportsWhatHappened_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("exchanges");
@@ -414,6 +447,19 @@ void HistorySaveTest::dialogProposesTheHistoryNameAndTypes() {
     QCOMPARE(folder, home.path()); // not wherever the console was started
     QVERIFY(saving);
     QVERIFY(confirmsOverwrite);
+
+    // Record History to File... asks the same way, and offers a capture.
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        preselected = dialog->selectedNameFilter();
+        dialog->reject();
+    });
+    QCOMPARE(ChooseRecordingPathWithDialog(nullptr), std::nullopt);
+    QCOMPARE(title, "Record History to File");
+    QCOMPARE(filters, (QStringList{"History File (*.his)", "Text File (*.txt)",
+                                   "Wireshark capture (*.pcapng)", "All Types (*.*)"}));
+    QCOMPARE(preselected, "History File (*.his)");
 }
 
 void HistorySaveTest::dialogHandsBackTheChosenPath() {

@@ -30,9 +30,11 @@ void CommandLineTest::readsOptionsInOrder_data() {
     QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("port");      // "(none)": no preset
     QTest::addColumn<QString>("qtOptions"); // what QApplication is given
+    QTest::addColumn<QString>("record");    // "(none)": no recording
     const auto row = [](const char* name, const char* line, Action action, const char* port = "",
-                        const char* qtOptions = "") {
-        QTest::newRow(name) << QString(line) << action << QString(port) << QString(qtOptions);
+                        const char* qtOptions = "", const char* record = "(none)") {
+        QTest::newRow(name) << QString(line) << action << QString(port) << QString(qtOptions)
+                            << QString(record);
     };
 
     // The port preset, and Qt's options handed on with their values.
@@ -46,6 +48,12 @@ void CommandLineTest::readsOptionsInOrder_data() {
     row("qt option joined", "-style=fusion", Action::Run, "(none)", "-style=fusion");
     // A port that looks like a Qt option is still the port, and Qt never sees it.
     row("port named like a qt option", "--port -style", Action::Run, "-style");
+    row("record, separate, with a port", "--record run.his --port 3", Action::Run, "3", "",
+        "run.his");
+    row("record, joined, then qt", "--record=/tmp/run.pcapng -reverse", Action::Run, "(none)",
+        "-reverse", "/tmp/run.pcapng");
+    row("record without value", "--port 3 --record", Action::Refuse);
+    row("record with empty value", "--record=", Action::Refuse);
 
     // The first --help, --version or fault decides.
     row("help", "--port 3 --help --bogus", Action::ShowHelp);
@@ -63,6 +71,7 @@ void CommandLineTest::readsOptionsInOrder() {
     QFETCH(Action, action);
     QFETCH(QString, port);
     QFETCH(QString, qtOptions);
+    QFETCH(QString, record);
 
     const ConsoleCommandLine parsed = ParseConsoleCommandLine(Words(line));
     QCOMPARE(parsed.action, action);
@@ -75,6 +84,7 @@ void CommandLineTest::readsOptionsInOrder() {
     }
     QCOMPARE(parsed.port ? QString::fromStdString(*parsed.port) : QString("(none)"), port);
     QCOMPARE(parsed.qtArguments, Words(qtOptions));
+    QCOMPARE(parsed.record ? QString::fromStdString(*parsed.record) : QString("(none)"), record);
 }
 
 QTEST_APPLESS_MAIN(CommandLineTest)

@@ -1,19 +1,61 @@
 // The history commands as the operator reaches them from the main window:
-// clearing, saving, copying, and the list following its newest line.
+// clearing, saving, recording, copying, and the list following its newest
+// line.
 
 #include "float_window.h"
 #include "history_model.h"
+#include "history_recording.h"
 #include "main_frm.h"
+#include "pty_peer.h"
 #include "save_history_command.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QLabel* recordingIndicator(Main_frm& w) {
+    return w.statusBar()->findChild<QLabel*>("recordingIndicator");
+}
+
+// Lowers the file size limit of this process while it lives; writing past
+// it then fails with EFBIG instead of killing the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, savedHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*savedHandler_)(int) = SIG_DFL;
+};
+
+} // namespace
 
 class HistoryCommandsTest : public QObject {
     Q_OBJECT
@@ -21,6 +63,9 @@ private slots:
     void clearHistoryLeavesTheDatasetLists();
     void doubleClickOnList2EmptiesList2Alone();
     void saveThroughTheWindowAndCancel();
+    void recordThroughTheWindow();
+    void recordingStopsWhenItsFileFails_data();
+    void recordingStopsWhenItsFileFails();
     void copySelectedLines();
     void followsTheNewestLineOnlyAtTheBottom();
 };
@@ -72,6 +117,129 @@ void HistoryCommandsTest::saveThroughTheWindowAndCancel() {
     w.ui.Command_Save_His->click();
     QCOMPARE(w.saveCommand().strFileName(), path);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+void HistoryCommandsTest::recordThroughTheWindow() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("session.txt");
+    Main_frm w;
+    w.history().appendText("before");
+    std::optional<QString> answer;
+    w.recording().setPathChooser([&answer] { return answer; });
+    QAction* entry = w.recordHistory;
+    QVERIFY(entry->isCheckable());
+    QLabel* indicator = recordingIndicator(w);
+    QVERIFY(indicator);
+
+    // Cancelled, or refused: the entry stays unticked.
+    entry->trigger();
+    QVERIFY(!entry->isChecked());
+    answer = dir.path();
+    entry->trigger();
+    QVERIFY(!entry->isChecked());
+    QVERIFY(indicator->isHidden());
+    QCOMPARE(w.statusMessage(), "Could not record the history to " +
+                                    QDir::toNativeSeparators(dir.path()) + ": it is a folder");
+
+    answer = path;
+    entry->trigger();
+    QVERIFY(entry->isChecked());
+    QVERIFY(!indicator->isHidden());
+    QVERIFY(indicator->text().contains(QDir::toNativeSeparators(path)));
+    QCOMPARE(w.statusMessage(), "Recording the history to " + QDir::toNativeSeparators(path));
+    const QList<QByteArray> start = readAll(path).split('\n');
+    QCOMPARE(start.size(), 4);
+    QCOMPARE(start[0], QByteArray("\"Kelmora V0.5B History Text Ouptut File\"\r"));
+    QCOMPARE(start[2], QByteArray("\"before\"\r"));
+    const QByteArray header = readAll(path).chopped(start[2].size() + 1);
+
+    // Clear History leaves the file; new lines follow in it.
+    w.history().appendText("first");
+    w.ui.Com_ClrHis->click();
+    w.history().appendText("second");
+    QTRY_COMPARE(readAll(path), header + "\"before\"\r\n\"first\"\r\n\"second\"\r\n");
+
+    // Unticked: ended, and the file takes no more.
+    entry->trigger();
+    QVERIFY(!entry->isChecked());
+    QVERIFY(indicator->isHidden());
+    QCOMPARE(w.statusMessage(),
+             "Recording to " + QDir::toNativeSeparators(path) + " ended (3 lines)");
+    w.history().appendText("after");
+    QTest::qWait(50);
+    QCOMPARE(readAll(path), header + "\"before\"\r\n\"first\"\r\n\"second\"\r\n");
+
+    // Quit ends a recording with every line written, the newest included.
+    w.recording().start(path);
+    w.history().appendText("last");
+    w.Beenden->trigger();
+    QVERIFY(readAll(path).endsWith("\"after\"\r\n\"last\"\r\n"));
+    QVERIFY(!entry->isChecked());
+}
+
+void HistoryCommandsTest::recordingStopsWhenItsFileFails_data() {
+    QTest::addColumn<bool>("sizeLimit"); // else the file's folder is removed
+    QTest::newRow("the file system is full") << true;
+    QTest::newRow("the folder is removed") << false;
+}
+
+void HistoryCommandsTest::recordingStopsWhenItsFileFails() {
+    QFETCH(bool, sizeLimit);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("records");
+    QVERIFY(QDir(dir.path()).mkdir("records"));
+    const QString path = folder + "/session.his";
+    PtyPeer peer;
+    Main_frm w;
+    w.presetPort(peer.devicePath());
+    w.Command1_Click();
+    QVERIFY(w.MSComm1.isOpen());
+    w.recording().setPathChooser([&path] { return std::optional<QString>(path); });
+    w.recordHistory->trigger();
+    QVERIFY(w.recordHistory->isChecked());
+
+    // One status request: on the wire with its counter, and in the history.
+    const auto refresh = [&] {
+        const int before = w.history().count();
+        const std::uint8_t counter = w.channel().frame_counter();
+        w.Com_Refresh_Click();
+        const QByteArray frame = peer.read(64);
+        return frame.size() == 64 && static_cast<std::uint8_t>(frame[59]) == counter &&
+               w.history().count() == before + 1;
+    };
+    QVERIFY(refresh());
+    QTRY_VERIFY(readAll(path).count('\n') == 3);
+
+    std::optional<FileSizeLimit> limit;
+    if (sizeLimit) {
+        limit.emplace(static_cast<rlim_t>(QFileInfo(path).size() + 1000));
+    } else {
+        QVERIFY(QDir(folder).removeRecursively());
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (w.recordHistory->isChecked() && waited.elapsed() < 5000) {
+        QVERIFY(refresh());
+        QTest::qWait(10);
+    }
+    QVERIFY(!w.recordHistory->isChecked());
+    QVERIFY(recordingIndicator(w)->isHidden());
+    const QString stopped = "Recording to " + QDir::toNativeSeparators(path) + " stopped: ";
+    QVERIFY2(w.statusMessage().startsWith(stopped) && w.statusMessage().size() > stopped.size(),
+             qPrintable(w.statusMessage()));
+    if (sizeLimit) {
+        // Whole lines only: the line that did not fit is not there in part.
+        const QByteArray kept = readAll(path);
+        QVERIFY(kept.size() <= QFileInfo(path).size() && kept.endsWith("\r\n"));
+        QCOMPARE(kept.count("\r\n"), kept.count('"') / 2);
+    }
+    limit.reset();
+
+    // The port, the send path and the history carry on.
+    QVERIFY(w.MSComm1.isOpen());
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(refresh());
+    }
 }
 
 void HistoryCommandsTest::copySelectedLines() {

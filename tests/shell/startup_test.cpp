@@ -160,6 +160,7 @@ void StartupTest::menusCaptionsAndShortcuts() {
     };
     const Entry entries[] = {
         {w.Speichern, "Save History...", QKeySequence("Ctrl+S")},
+        {w.recordHistory, "Record History to File...", QKeySequence()},
         {w.Print, "Print History...", QKeySequence()},
         {w.Beenden, "Quit", QKeySequence("Ctrl+Q")},
         {w.Copy, "Copy", QKeySequence("Ctrl+C")},
@@ -171,8 +172,9 @@ void StartupTest::menusCaptionsAndShortcuts() {
         QCOMPARE(entry.action->shortcut(), entry.shortcut);
     }
     const QList<QAction*> file = menus[0]->menu()->actions();
-    QCOMPARE(file.size(), 4);
-    QVERIFY(file[2]->isSeparator());
+    QCOMPARE(file.size(), 5);
+    QCOMPARE(file[1], w.recordHistory);
+    QVERIFY(file[3]->isSeparator());
 }
 
 void StartupTest::everyControlHasAnAccessibleName() {

@@ -1,0 +1,101 @@
+#include "history_recording.h"
+
+#include "history_recorder.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QLabel>
+#include <QStatusBar>
+
+namespace {
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString entriesText(std::uint64_t entries, bool frames) {
+    const QString one = frames ? QStringLiteral(" frame") : QStringLiteral(" line");
+    return QString::number(entries) + one + (entries == 1 ? QString() : QStringLiteral("s"));
+}
+
+} // namespace
+
+HistoryRecording::HistoryRecording(const HistoryModel& history, const QString& versionText,
+                                   QAction* entry, QStatusBar* bar, LineInUse lineInUse,
+                                   QObject* parent)
+    : QObject(parent), recorder_(new HistoryRecorder(history, versionText, this)), entry_(entry),
+      indicator_(new QLabel(bar)), lineInUse_(std::move(lineInUse)) {
+    entry_->setCheckable(true);
+    indicator_->setObjectName("recordingIndicator");
+    indicator_->hide();
+    bar->addPermanentWidget(indicator_);
+    connect(entry_, &QAction::triggered, this, &HistoryRecording::entryTriggered);
+    connect(recorder_, &HistoryRecorder::failed, this, &HistoryRecording::recorderFailed);
+}
+
+HistoryRecording::~HistoryRecording() {
+    // The menu entry and the status bar may be gone already.
+    recorder_->stop();
+}
+
+void HistoryRecording::entryTriggered(bool checked) {
+    if (!checked) {
+        stop();
+        return;
+    }
+    entry_->setChecked(false); // until a recording runs
+    const std::optional<QString> path = chooser_ ? chooser_() : std::nullopt;
+    if (path) {
+        start(*path);
+    }
+}
+
+void HistoryRecording::start(const QString& path) {
+    const QString refusal = recorder_->start(path, QDateTime::currentDateTime(),
+                                             IsCapturePath(path) ? lineInUse_() : CapturedLine{});
+    showRunning(refusal.isEmpty());
+    if (!refusal.isEmpty()) {
+        emit statusText(
+            QStringLiteral("Could not record the history to %1: %2").arg(shown(path), refusal));
+        return;
+    }
+    emit statusText(QStringLiteral("Recording the history to %1").arg(shown(path)));
+}
+
+void HistoryRecording::stop() {
+    if (!recorder_->isRecording()) {
+        showRunning(false);
+        return;
+    }
+    const QString failure = recorder_->stop();
+    showRunning(false);
+    const QString path = shown(recorder_->path());
+    if (!failure.isEmpty()) {
+        emit statusText(QStringLiteral("Recording to %1 ended, but its last lines may be lost: %2")
+                            .arg(path, failure));
+        return;
+    }
+    // One arg() call: a "%2" in the path must stay as it is.
+    emit statusText(
+        QStringLiteral("Recording to %1 ended (%2)")
+            .arg(path, entriesText(recorder_->entriesWritten(), recorder_->isCapture())));
+}
+
+void HistoryRecording::finish() {
+    recorder_->stop();
+    showRunning(false);
+}
+
+void HistoryRecording::recorderFailed(const QString& reason) {
+    showRunning(false);
+    emit statusText(
+        QStringLiteral("Recording to %1 stopped: %2").arg(shown(recorder_->path()), reason));
+}
+
+void HistoryRecording::showRunning(bool running) {
+    entry_->setChecked(running);
+    indicator_->setVisible(running);
+    indicator_->setText(running ? QStringLiteral("Recording to %1").arg(shown(recorder_->path()))
+                                : QString());
+}
