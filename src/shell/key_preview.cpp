@@ -64,8 +64,9 @@ bool KeyPreview::repeatedWithoutMark(const QKeyEvent& key) const {
     // The X server repeats a held key as a release and a press with one time
     // stamp; Qt marks the pair as a repeat when it finds both waiting, but
     // not when the press arrives a moment after the release. No finger
-    // presses a key again within two milliseconds of letting it go.
-    return !key.isAutoRepeat() && lastRelease_.key == key.key() &&
+    // presses a key again within two milliseconds of letting it go. (An
+    // event made without a time stamp is never taken for a repeat.)
+    return !key.isAutoRepeat() && lastRelease_.time != 0 && lastRelease_.key == key.key() &&
            lastRelease_.scanCode == key.nativeScanCode() && key.timestamp() >= lastRelease_.time &&
            key.timestamp() - lastRelease_.time <= 2;
 }

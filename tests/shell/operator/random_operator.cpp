@@ -488,7 +488,24 @@ void RandomOperator::clickHistoryLine(QString& action) {
     deliberate_ = nullptr;
 }
 
+// On a real screen, after a window closes the window manager may leave no
+// window with the keyboard for a while: a person then clicks into the
+// console before typing.
+bool RandomOperator::keyboardGoesNowhere(QString& action) {
+    if (!hands_.realTime() || QApplication::activeWindow() != nullptr ||
+        QApplication::activePopupWidget() != nullptr) {
+        return false;
+    }
+    action = QStringLiteral("click into the console (no window had the keyboard)");
+    hands_.click(w_.ui.Label2, QPoint(2, 2));
+    deliberate_ = nullptr;
+    return true;
+}
+
 void RandomOperator::tapMenuKey(QString& action) {
+    if (keyboardGoesNowhere(action)) {
+        return;
+    }
     keyAction_ = true;
     menuKeyAction_ = true;
     ++figures_.menuKeys;
@@ -508,6 +525,9 @@ void RandomOperator::tapMenuKey(QString& action) {
 }
 
 void RandomOperator::pressKey(QString& action) {
+    if (keyboardGoesNowhere(action)) {
+        return;
+    }
     struct Key {
         Qt::Key key;
         const char* name;

@@ -94,6 +94,7 @@ private:
     void clickPortStrip(QString& action);
     void clickChoice(QString& action);
     void clickHistoryLine(QString& action);
+    bool keyboardGoesNowhere(QString& action);
     void tapMenuKey(QString& action);
     void pressKey(QString& action);
     void openPortForOperator(QString& action);

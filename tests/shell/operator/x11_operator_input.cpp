@@ -80,11 +80,17 @@ bool X11OperatorInput::eventFilter(QObject* watched, QEvent* event) {
             ++autoRepeats_;
         }
         break;
-    case QEvent::KeyRelease:
-        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+    case QEvent::KeyRelease: {
+        // The release of the key itself: the modifiers' own may be taken by
+        // the menu bar on their way.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        const bool awaitedTab = awaitedKey_ == Qt::Key_Tab || awaitedKey_ == Qt::Key_Backtab;
+        if (!key->isAutoRepeat() && (key->key() == awaitedKey_ || (tab && awaitedTab))) {
             ++keyReleases_;
         }
         break;
+    }
     default:
         break;
     }
@@ -102,7 +108,8 @@ void X11OperatorInput::waitFor(const int& counter, int target, int timeoutMs) {
     }
     if (counter < target) {
         ++lost_;
-        qWarning("the X server did not deliver %s within %d ms (focus %s, popup %s)", what_, timeoutMs,
+        qWarning("the X server did not deliver %s (%s) within %d ms (focus %s, popup %s)", what_,
+                 qPrintable(whatKey_), timeoutMs,
                  QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName()) : "none",
                  QApplication::activePopupWidget() ? "open" : "none");
     }
@@ -177,16 +184,11 @@ void X11OperatorInput::tap(const OperatorKey& key) {
 }
 
 void X11OperatorInput::hold(const OperatorKey& key, int heldMs) {
-    const unsigned long sym = keysymOf(key.key);
-    int modifiers = 0;
-    for (const ModifierKey& m : kModifierKeys) {
-        if ((key.modifiers & m.modifier) && m.keysym != sym) {
-            ++modifiers;
-        }
-    }
-    const int releases = keyReleases_ + 1 + modifiers;
+    const int releases = keyReleases_ + 1;
+    awaitedKey_ = key.key;
     fingerRest(key.key);
     what_ = "a key release";
+    whatKey_ = QStringLiteral("key %1 with modifiers %2").arg(int(key.key), 0, 16).arg(int(key.modifiers), 0, 16);
     if (!pressKeys(key, true)) {
         return;
     }

@@ -51,6 +51,8 @@ private:
     int autoRepeats_ = 0;
     int lost_ = 0;
     const char* what_ = "";
+    QString whatKey_;
+    Qt::Key awaitedKey_ = Qt::Key_unknown;
     Qt::Key lastReleased_ = Qt::Key_unknown;
     QElapsedTimer sinceRelease_;
 };
