@@ -14,6 +14,7 @@ packages=(
   locales fonts-noto-mono fontconfig
   desktop-file-utils appstream man-db
   tshark wireshark-common
+  xvfb xauth openbox libx11-dev libxtst-dev
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick,
 # openbox, bc),

@@ -76,5 +76,5 @@ private:
     HistoryRecords records_;
     bool announceLater_ = false;
     bool waiting_ = false;
-    int shownRows_ = 0;         // the rows the views know of
+    int shownRows_ = 0; // the rows the views know of
 };

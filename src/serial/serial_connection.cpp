@@ -110,7 +110,8 @@ qint64 SerialConnection::output(const char* data, qint64 size) {
     if (size == 0)
         return 0;
     writeFailed_ = false;
-    const qint64 offered = driverRoomForTesting_ >= 0 ? std::min(size, driverRoomForTesting_) : size;
+    const qint64 offered =
+        driverRoomForTesting_ >= 0 ? std::min(size, driverRoomForTesting_) : size;
     driverRoomForTesting_ = -1;
     if (port_.write(data, offered) != offered) {
         lastWriteError_ = port_.errorString();

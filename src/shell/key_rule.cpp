@@ -41,9 +41,8 @@ KeyDecision DecideKeyPress(const KeyFacts& key) {
         return decision; // typing, held keys included, never acts
     }
     decision.swallow = swallowedByFocus(key);
-    decision.toKeyboardTable =
-        !key.ctrlOrAlt && !key.autoRepeat &&
-        (key.kind == KeyKind::Character || key.kind == KeyKind::Space);
+    decision.toKeyboardTable = !key.ctrlOrAlt && !key.autoRepeat &&
+                               (key.kind == KeyKind::Character || key.kind == KeyKind::Space);
     return decision;
 }
 

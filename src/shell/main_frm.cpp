@@ -70,7 +70,8 @@ Main_frm::Main_frm(QWidget* parent)
     keyPreview_ = new KeyPreview(this);
     if (ConsoleApplication* app = ConsoleApplication::instance()) {
         connect(app, &ConsoleApplication::handlerFailed, this, [this](const QString& what) {
-            showStatus("Internal fault (" + what + "); the console carries on, the history is kept");
+            showStatus("Internal fault (" + what +
+                       "); the console carries on, the history is kept");
         });
     }
 

@@ -65,8 +65,8 @@ bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
     qInfo("%zu actions, %zu with the port open to a live controller; %zu frames on the wire, "
           "%zu refused; %zu held keys, %zu keys while a menu had the keyboard; busiest action "
           "%lld ms",
-          f.actions, f.actionsWithLiveLine, f.framesOnWire, f.framesRefused, f.heldKeys,
-          f.menuKeys, f.busiestMs);
+          f.actions, f.actionsWithLiveLine, f.framesOnWire, f.framesRefused, f.heldKeys, f.menuKeys,
+          f.busiestMs);
     running = nullptr;
     return held;
 }

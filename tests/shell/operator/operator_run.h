@@ -16,7 +16,7 @@ bool RunRandomOperator(OperatorInput& hands, int defaultActions);
 
 #define KELMORA_OPERATOR_TEST_MAIN(TestObject)                                                     \
     int main(int argc, char* argv[]) {                                                             \
-        ConsoleApplication app(argc, argv);                                                       \
+        ConsoleApplication app(argc, argv);                                                        \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
         TestObject test;                                                                           \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \

@@ -483,7 +483,8 @@ void RandomOperator::clickHistoryLine(QString& action) {
             at = line.center();
         }
     }
-    action = QStringLiteral("click into %1 at (%2, %3)").arg(list->objectName()).arg(at.x()).arg(at.y());
+    action =
+        QStringLiteral("click into %1 at (%2, %3)").arg(list->objectName()).arg(at.x()).arg(at.y());
     hands_.click(viewport, at);
     deliberate_ = nullptr;
 }
@@ -533,14 +534,19 @@ void RandomOperator::pressKey(QString& action) {
         const char* name;
         const char* text;
     };
-    static const std::vector<Key> keys{
-        {Qt::Key_Space, "Space", " "},   {Qt::Key_Return, "Enter", "\r"},
-        {Qt::Key_Enter, "keypad Enter", "\r"}, {Qt::Key_Tab, "Tab", "\t"},
-        {Qt::Key_Backtab, "Shift+Tab", ""},   {Qt::Key_X, "x", "x"},
-        {Qt::Key_Y, "y", "y"},                {Qt::Key_Z, "z", "z"},
-        {Qt::Key_C, "c", "c"},                {Qt::Key_X, "X", "X"},
-        {Qt::Key_Escape, "Escape", "\x1b"},   {Qt::Key_Down, "Down", ""},
-        {Qt::Key_Up, "Up", ""}};
+    static const std::vector<Key> keys{{Qt::Key_Space, "Space", " "},
+                                       {Qt::Key_Return, "Enter", "\r"},
+                                       {Qt::Key_Enter, "keypad Enter", "\r"},
+                                       {Qt::Key_Tab, "Tab", "\t"},
+                                       {Qt::Key_Backtab, "Shift+Tab", ""},
+                                       {Qt::Key_X, "x", "x"},
+                                       {Qt::Key_Y, "y", "y"},
+                                       {Qt::Key_Z, "z", "z"},
+                                       {Qt::Key_C, "c", "c"},
+                                       {Qt::Key_X, "X", "X"},
+                                       {Qt::Key_Escape, "Escape", "\x1b"},
+                                       {Qt::Key_Down, "Down", ""},
+                                       {Qt::Key_Up, "Up", ""}};
     Key key = pickOf(keys);
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     const char* held = "";
@@ -592,8 +598,8 @@ void RandomOperator::pressKey(QString& action) {
     const bool letter = key.key >= Qt::Key_A && key.key <= Qt::Key_Z;
     if (letter) {
         const char c = char((shifted ? 'A' : 'a') + (key.key - Qt::Key_A));
-        typed.text = (modifiers & Qt::ControlModifier) ? QString(QChar(char(c & 0x1f)))
-                                                       : QString(QChar(c));
+        typed.text =
+            (modifiers & Qt::ControlModifier) ? QString(QChar(char(c & 0x1f))) : QString(QChar(c));
     } else {
         typed.text = QString::fromLatin1(key.text);
     }
@@ -689,11 +695,10 @@ QString RandomOperator::someText(bool portBox) {
     }
     // Decimals in the separator of the locale the console runs under.
     const QString half = QStringLiteral("2") + w_.locale().decimalPoint() + QStringLiteral("5");
-    return pickOf(std::vector<QString>{QStringLiteral("0"), QStringLiteral("50"),
-                                       QStringLiteral("-50"), QStringLiteral("7"), half,
-                                       QStringLiteral("300"), QStringLiteral("abc"), QString(),
-                                       QStringLiteral("1e40"), QStringLiteral("x"),
-                                       QStringLiteral(" "), QStringLiteral("-2147483649")});
+    return pickOf(std::vector<QString>{
+        QStringLiteral("0"), QStringLiteral("50"), QStringLiteral("-50"), QStringLiteral("7"), half,
+        QStringLiteral("300"), QStringLiteral("abc"), QString(), QStringLiteral("1e40"),
+        QStringLiteral("x"), QStringLiteral(" "), QStringLiteral("-2147483649")});
 }
 
 void RandomOperator::typeInto(QLineEdit* box, const QString& text) {
@@ -934,7 +939,8 @@ void RandomOperator::takeWire() {
     pending_ += peer_->readAvailable();
     // A frame the console has written is in the kernel, but reaches this
     // end a moment later: wait for the frames the model expects.
-    const std::size_t owed = expected_.size() > wireFrames_.size() ? expected_.size() - wireFrames_.size() : 0;
+    const std::size_t owed =
+        expected_.size() > wireFrames_.size() ? expected_.size() - wireFrames_.size() : 0;
     if (owed > 0 && std::size_t(pending_.size()) < owed * 64) {
         QElapsedTimer timer;
         timer.start();
@@ -1053,8 +1059,9 @@ QString RandomOperator::check() {
     for (std::size_t i = 0; i < sentLines.size(); ++i) {
         const QByteArray& frame = wireFrames_[framesAtClear_ + i];
         const std::string expectedLine =
-            frame.startsWith("\x02\x31") ? ReferenceRunLogLine(std::string_view(frame.constData(), 64))
-                                         : QByteArray(frame).toHex().toUpper().toStdString();
+            frame.startsWith("\x02\x31")
+                ? ReferenceRunLogLine(std::string_view(frame.constData(), 64))
+                : QByteArray(frame).toHex().toUpper().toStdString();
         if (sentLines[i] != expectedLine) {
             return QStringLiteral("(c) history line %1 is not the frame on the wire").arg(i);
         }
@@ -1086,7 +1093,8 @@ QString RandomOperator::check() {
                 .arg(clearsExpected_);
         }
         if (portChanges_ > (menuKeyAction_ ? 0 : 1)) {
-            return QStringLiteral("(g) the key opened or closed the port %1 times").arg(portChanges_);
+            return QStringLiteral("(g) the key opened or closed the port %1 times")
+                .arg(portChanges_);
         }
     } else if (clears_ > clearsExpected_) {
         return QStringLiteral("(g) the history was cleared %1 times, the operator asked for %2")

@@ -20,26 +20,45 @@ const ModifierKey kModifierKeys[] = {{Qt::ShiftModifier, xkeys::shiftLeft},
 
 unsigned long keysymOf(Qt::Key key) {
     switch (key) {
-    case Qt::Key_Space: return xkeys::space;
-    case Qt::Key_Return: return xkeys::ret;
-    case Qt::Key_Enter: return xkeys::keypadEnter;
+    case Qt::Key_Space:
+        return xkeys::space;
+    case Qt::Key_Return:
+        return xkeys::ret;
+    case Qt::Key_Enter:
+        return xkeys::keypadEnter;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return xkeys::tab; // Shift comes with the modifiers
-    case Qt::Key_Escape: return xkeys::escape;
-    case Qt::Key_Backspace: return xkeys::backspace;
-    case Qt::Key_Up: return xkeys::up;
-    case Qt::Key_Down: return xkeys::down;
-    case Qt::Key_Left: return xkeys::left;
-    case Qt::Key_Right: return xkeys::right;
-    case Qt::Key_Alt: return xkeys::altLeft;
-    case Qt::Key_Control: return xkeys::controlLeft;
-    case Qt::Key_Shift: return xkeys::shiftLeft;
-    case Qt::Key_F10: return xkeys::f10;
-    case Qt::Key_Minus: return xkeys::minus;
-    case Qt::Key_Period: return xkeys::period;
-    case Qt::Key_Comma: return xkeys::comma;
-    case Qt::Key_Slash: return xkeys::slash;
-    default: break;
+    case Qt::Key_Backtab:
+        return xkeys::tab; // Shift comes with the modifiers
+    case Qt::Key_Escape:
+        return xkeys::escape;
+    case Qt::Key_Backspace:
+        return xkeys::backspace;
+    case Qt::Key_Up:
+        return xkeys::up;
+    case Qt::Key_Down:
+        return xkeys::down;
+    case Qt::Key_Left:
+        return xkeys::left;
+    case Qt::Key_Right:
+        return xkeys::right;
+    case Qt::Key_Alt:
+        return xkeys::altLeft;
+    case Qt::Key_Control:
+        return xkeys::controlLeft;
+    case Qt::Key_Shift:
+        return xkeys::shiftLeft;
+    case Qt::Key_F10:
+        return xkeys::f10;
+    case Qt::Key_Minus:
+        return xkeys::minus;
+    case Qt::Key_Period:
+        return xkeys::period;
+    case Qt::Key_Comma:
+        return xkeys::comma;
+    case Qt::Key_Slash:
+        return xkeys::slash;
+    default:
+        break;
     }
     if (key >= Qt::Key_A && key <= Qt::Key_Z) {
         return xkeys::letterA + (key - Qt::Key_A);
@@ -110,7 +129,8 @@ void X11OperatorInput::waitFor(const int& counter, int target, int timeoutMs) {
         ++lost_;
         qWarning("the X server did not deliver %s (%s) within %d ms (focus %s, popup %s)", what_,
                  qPrintable(whatKey_), timeoutMs,
-                 QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName()) : "none",
+                 QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName())
+                                             : "none",
                  QApplication::activePopupWidget() ? "open" : "none");
     }
     QCoreApplication::processEvents();
@@ -188,7 +208,9 @@ void X11OperatorInput::hold(const OperatorKey& key, int heldMs) {
     awaitedKey_ = key.key;
     fingerRest(key.key);
     what_ = "a key release";
-    whatKey_ = QStringLiteral("key %1 with modifiers %2").arg(int(key.key), 0, 16).arg(int(key.modifiers), 0, 16);
+    whatKey_ = QStringLiteral("key %1 with modifiers %2")
+                   .arg(int(key.key), 0, 16)
+                   .arg(int(key.modifiers), 0, 16);
     if (!pressKeys(key, true)) {
         return;
     }
