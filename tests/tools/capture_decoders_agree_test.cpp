@@ -6,6 +6,8 @@
 // core's decoding of the frame written, which is what kelmora-history
 // decodes with.
 
+#include "tool_run.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -50,23 +52,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 ToolRun RunTool(const std::string& command, const std::string& dir) {
-    const std::string line = "HOME=" + dir + " " + command + " >" + dir + "/out 2>" + dir + "/err";
-    const int raw = std::system(line.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
+    return RunCommand("HOME=" + dir + " " + command, dir);
 }
 
 std::string FromFrame(const CommandFrame& frame) {

@@ -4,6 +4,8 @@
 // be written (a full disk, a reader gone away) is said, with status 2,
 // instead of being lost in silence.
 
+#include "tool_run.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,19 +28,6 @@
 #include "type_casting.h"
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -2,9 +2,11 @@
 // reader program: every entry's CSV fields against what went into it, then
 // the same file with lines that are not entries.
 
+#include "tool_run.h"
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,24 +29,8 @@ namespace {
 const std::string kHeader =
     "index,direction,elapsed_ms,command,counter,mode,error,x,y,z,c,fill_percent,switches,aux,raw";
 
-struct ReaderRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-ReaderRun RunReader(const std::string& args, const std::string& dir) {
-    const std::string command =
-        std::string(KELMORA_HISTORY_PATH) + " " + args + " >" + dir + "/out 2>" + dir + "/err";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
+ToolRun RunReader(const std::string& args, const std::string& dir) {
+    return RunCommand(std::string(KELMORA_HISTORY_PATH) + " " + args, dir);
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -204,7 +190,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
         SCOPED_TRACE(name);
         const std::string path = base + "/" + name;
         ASSERT_TRUE(SaveHistory(history, QString::fromStdString(path), "V0.5B", now).ok);
-        const ReaderRun run = RunReader("--csv " + path, base);
+        const ToolRun run = RunReader("--csv " + path, base);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
         const std::vector<std::string> lines = Split(run.out, '\n');
@@ -217,7 +203,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
             fields.erase(fields.begin());
             EXPECT_EQ(fields, expected[i]) << "entry " << i + 1;
         }
-        const ReaderRun text = RunReader(path, base);
+        const ToolRun text = RunReader(path, base);
         EXPECT_EQ(text.status, 0);
         EXPECT_EQ(Split(text.out, '\n').size(), expected.size() + 1);
     }
@@ -233,7 +219,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
     file += std::string(5000, 'x') + "\r\n";         // longer than any line
     file += expected[0][13];                         // no quotes, no line end
     std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
-    const ReaderRun run = RunReader("--csv " + path, base);
+    const ToolRun run = RunReader("--csv " + path, base);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 4) << run.err;
     for (std::size_t k : {1, 2, 4, 5}) {

@@ -1,0 +1,30 @@
+#pragma once
+// Runs one of the project's programs as a shell command line, its output
+// and errors kept in files of a scratch folder, for the tests of the tools.
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+struct ToolRun {
+    int status = -1; // the exit status, or -1 when it did not exit
+    std::string out;
+    std::string err;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// `commandLine` with standard output into DIR/out and errors into DIR/err.
+inline ToolRun RunCommand(const std::string& commandLine, const std::string& dir) {
+    const std::string line = commandLine + " >" + dir + "/out 2>" + dir + "/err";
+    const int raw = std::system(line.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
+}
