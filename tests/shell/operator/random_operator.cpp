@@ -94,6 +94,9 @@ RandomOperator::RandomOperator(Main_frm& window, OperatorInput& hands, std::uint
         ++clears_;
     });
     QObject::connect(w_.statusBar(), &QStatusBar::messageChanged, [this](const QString& text) {
+        if (!text.isEmpty()) {
+            saidDuringAction_.append(text);
+        }
         if (text.contains(QStringLiteral("nothing was sent"))) {
             takeWire();
             framesAtRefusal_ = wireFrames_.size();
@@ -165,6 +168,7 @@ QString RandomOperator::step(int number) {
         }
     }
     choicesMayChange_.clear();
+    saidDuringAction_.clear();
 
     perform(action);
     offerOnlyThePeer();
@@ -184,7 +188,9 @@ QString RandomOperator::step(int number) {
         broken = QStringLiteral("(f) the action kept the window busy for %1 ms").arg(took);
     }
     if (!broken.isEmpty()) {
-        return QStringLiteral("action %1 (%2): %3").arg(number).arg(action, broken);
+        return QStringLiteral("action %1 (%2): %3 [the status bar said during it: %4]")
+            .arg(number)
+            .arg(action, broken, saidDuringAction_.join(QStringLiteral(" | ")));
     }
     return {};
 }
@@ -1017,8 +1023,9 @@ QString RandomOperator::check() {
     if (refusalsExpected_ > 0) {
         ++figures_.framesRefused;
         if (consoleShowsOpen() || !w_.statusMessage().contains(QStringLiteral("refused"))) {
-            return QStringLiteral("(i) the line took none of the frame, yet the port is %1 and "
-                                  "the status bar says \"%2\"")
+            return QStringLiteral(
+                       "(i) the line did not take the whole frame, yet the port is %1 and "
+                       "the status bar says \"%2\"")
                 .arg(consoleShowsOpen() ? "open" : "closed", w_.statusMessage());
         }
     }

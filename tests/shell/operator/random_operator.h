@@ -30,6 +30,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <deque>
@@ -155,6 +156,7 @@ private:
     std::vector<QAbstractButton*> choicesMustToggle_;
     QString escaped_;
     std::deque<QString> recent_;
+    QStringList saidDuringAction_;
     OperatorFigures figures_;
     bool trace_ = false;
     bool dialogPlaced_ = false; // where the window manager put it, known to Qt
