@@ -8,15 +8,18 @@
 
 namespace {
 
+// Where the window system sends a key: the open popup, else the active
+// window, as the operator's model sees them. (Right after a window hides,
+// the window system's own focus window may lag a turn of the event loop
+// behind the active window.)
 QWindow* keyboardWindow() {
     if (QWidget* popup = QApplication::activePopupWidget()) {
         return popup->windowHandle();
     }
-    if (QWindow* focus = QGuiApplication::focusWindow()) {
-        return focus;
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active->windowHandle();
     }
-    QWidget* active = QApplication::activeWindow();
-    return active != nullptr ? active->windowHandle() : nullptr;
+    return QGuiApplication::focusWindow();
 }
 
 void sendKey(QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text,
