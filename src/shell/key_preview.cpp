@@ -91,6 +91,16 @@ KeyFacts KeyPreview::factsOf(QWidget* focus, const QKeyEvent& key) const {
 }
 
 bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
+    // A held key's repeat is a release and a press with nothing between:
+    // any other press, anywhere, means the next press is a new one.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) &&
+        lastRelease_.time != 0) {
+        const auto* key =
+            event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+        if (key == nullptr || key->key() != lastRelease_.key) {
+            lastRelease_ = {};
+        }
+    }
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // While the menu bar has the keyboard, a key is the menu's even where

@@ -112,8 +112,7 @@ void QtOperatorInput::hold(const OperatorKey& key, int heldMs) {
     }
     sendKey(QEvent::KeyRelease, key.key, key.modifiers, key.text, false);
     releaseModifiers(key.modifiers);
-    lastReleased_ = key.key;
-    sinceRelease_.start();
+    lastRelease_[key.key].start();
 }
 
 void QtOperatorInput::wait(int ms) {
@@ -148,7 +147,8 @@ OperatorKey KeyForCharacter(QChar character) {
 void QtOperatorInput::fingerRest(Qt::Key key) {
     // A finger that lets a key go needs a moment to press it again; the
     // console tells a held key's repeats by their time stamps.
-    if (key == lastReleased_ && sinceRelease_.isValid() && sinceRelease_.elapsed() < 5) {
-        QThread::msleep(unsigned(5 - sinceRelease_.elapsed()));
+    const auto released = lastRelease_.find(key);
+    if (released != lastRelease_.end() && released->second.elapsed() < 5) {
+        QThread::msleep(unsigned(5 - released->second.elapsed()));
     }
 }

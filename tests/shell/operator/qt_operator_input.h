@@ -10,6 +10,8 @@
 
 #include <QElapsedTimer>
 
+#include <map>
+
 class QtOperatorInput : public OperatorInput {
 public:
     void click(QWidget* widget, QPoint at) override;
@@ -22,6 +24,7 @@ public:
 private:
     void fingerRest(Qt::Key key);
 
-    Qt::Key lastReleased_ = Qt::Key_unknown;
-    QElapsedTimer sinceRelease_;
+    // When each key was last let go: the same key is not pressed again
+    // within a few milliseconds, as no finger can.
+    std::map<Qt::Key, QElapsedTimer> lastRelease_;
 };

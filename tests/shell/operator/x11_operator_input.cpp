@@ -220,8 +220,7 @@ void X11OperatorInput::hold(const OperatorKey& key, int heldMs) {
         QTest::qWait(heldMs);
     }
     pressKeys(key, false);
-    lastReleased_ = key.key;
-    sinceRelease_.start();
+    lastRelease_[key.key].start();
     waitFor(keyReleases_, releases, 3000);
 }
 
@@ -240,7 +239,8 @@ void X11OperatorInput::wait(int ms) {
 void X11OperatorInput::fingerRest(Qt::Key key) {
     // A finger that lets a key go needs a moment to press it again; the
     // console tells a held key's repeats by their time stamps.
-    if (key == lastReleased_ && sinceRelease_.isValid() && sinceRelease_.elapsed() < 30) {
-        QThread::msleep(unsigned(30 - sinceRelease_.elapsed()));
+    const auto released = lastRelease_.find(key);
+    if (released != lastRelease_.end() && released->second.elapsed() < 30) {
+        QThread::msleep(unsigned(30 - released->second.elapsed()));
     }
 }

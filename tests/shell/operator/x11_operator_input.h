@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <map>
 #include <memory>
 
 class X11OperatorInput : public OperatorInput, public QObject {
@@ -53,6 +54,5 @@ private:
     const char* what_ = "";
     QString whatKey_;
     Qt::Key awaitedKey_ = Qt::Key_unknown;
-    Qt::Key lastReleased_ = Qt::Key_unknown;
-    QElapsedTimer sinceRelease_;
+    std::map<Qt::Key, QElapsedTimer> lastRelease_; // when each key was let go
 };
