@@ -39,19 +39,6 @@ struct Frame {
     std::string bytes;
 };
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) {
-        parts.push_back(part);
-    }
-    if (!text.empty() && text.back() == separator) {
-        parts.emplace_back();
-    }
-    return parts;
-}
-
 ToolRun RunTool(const std::string& command, const std::string& dir) {
     return RunCommand("HOME=" + dir + " " + command, dir);
 }

@@ -33,19 +33,6 @@ ToolRun RunReader(const std::string& args, const std::string& dir) {
     return RunCommand(std::string(KELMORA_HISTORY_PATH) + " " + args, dir);
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) {
-        parts.push_back(part);
-    }
-    if (!text.empty() && text.back() == separator) {
-        parts.emplace_back();
-    }
-    return parts;
-}
-
 std::string Joined(const std::vector<std::string>& names) {
     std::string joined;
     for (const std::string& name : names) {
