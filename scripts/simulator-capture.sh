@@ -15,17 +15,10 @@ build_dir="${KELMORA_BUILD_DIR:-$root/build}"
 out="${1:-$build_dir/simulator-session.pcapng}"
 history="${out%.pcapng}.his"
 
-sim_out="$(mktemp)"
-"$build_dir/tools/simulator/kelmora-sim" --speed 2000 >"$sim_out" &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; rm -f "$sim_out"' EXIT
-device=""
-for _ in $(seq 1 100); do
-  device="$(head -n 1 "$sim_out" 2>/dev/null || true)"
-  [[ -n "$device" ]] && break
-  sleep 0.05
-done
-[[ -n "$device" ]] || { echo "simulator-capture.sh: the simulator did not start" >&2; exit 1; }
+# The simulator started (and ended on exit) the way the other scripts
+# start it; no display is needed.
+source "$root/scripts/lib/virtual_display.sh"
+start_simulator "$build_dir/tools/simulator/kelmora-sim" --speed 2000
 stty -F "$device" raw -echo
 exec 3<>"$device"
 
