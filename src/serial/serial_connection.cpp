@@ -103,6 +103,7 @@ bool SerialConnection::isOpen() const {
 
 qint64 SerialConnection::output(const char* data, qint64 size) {
     lastWriteError_.clear();
+    lastWriteTaken_ = 0;
     if (!isOpen() || size < 0) {
         lastWriteError_ = lossPending_ ? lossReason_ : QStringLiteral("the port is not open");
         return -1;
@@ -110,27 +111,27 @@ qint64 SerialConnection::output(const char* data, qint64 size) {
     if (size == 0)
         return 0;
     writeFailed_ = false;
-    const qint64 offered =
-        driverRoomForTesting_ >= 0 ? std::min(size, driverRoomForTesting_) : size;
-    driverRoomForTesting_ = -1;
-    if (port_.write(data, offered) != offered) {
+    const qint64 waitingBefore = port_.bytesToWrite();
+    if (port_.write(data, size) != size) {
         lastWriteError_ = port_.errorString();
         return -1;
     }
     // Handing the block to the driver now lets a failing line report itself
     // to this call, and keeps a frame from waiting for the next event loop pass.
     port_.flush();
+    // What the driver did not take (its buffer full: the far end has stopped
+    // reading, a USB adapter's small buffer) is still in the port's buffer,
+    // a failed write's included; the rest reached the line.
+    lastWriteTaken_ = std::clamp<qint64>(size - (port_.bytesToWrite() - waitingBefore), 0, size);
     if (writeFailed_ || lossPending_) {
         lastWriteError_ = lossPending_ ? lossReason_ : port_.errorString();
         return -1;
     }
-    // A frame is sent when all of it reached the driver. What the driver
-    // did not take (its buffer full: the far end has stopped reading, a USB
-    // adapter's small buffer) would otherwise go out later, or never, while
-    // the caller counts and logs the frame as sent.
-    const qint64 left = port_.bytesToWrite() + (size - offered);
-    if (left > 0) {
-        lastWriteError_ = QStringLiteral("the line took %1 of %2 bytes").arg(size - left).arg(size);
+    // A frame is sent when all of it reached the driver; the caller closes
+    // the port otherwise, so that no tail goes out later.
+    if (lastWriteTaken_ < size) {
+        lastWriteError_ =
+            QStringLiteral("the line took %1 of %2 bytes").arg(lastWriteTaken_).arg(size);
         return -1;
     }
     return size;

@@ -53,6 +53,9 @@ public:
     qint64 output(const QByteArray& block) { return output(block.constData(), block.size()); }
     // Why the last output() failed, for the operator.
     QString lastWriteError() const { return lastWriteError_; }
+    // The bytes of the last output() that reached the driver: the whole
+    // block, none, or (a driver with little room left) its first bytes.
+    qint64 lastWriteTaken() const { return lastWriteTaken_; }
 
     // Every byte waiting (any value 0 to 255), removed from the receive buffer.
     QByteArray input();
@@ -62,11 +65,6 @@ public:
 
     // The kind of the latest notification: CommEvent::Receive (2) for data.
     int commEvent() const { return commEvent_; }
-
-    // The driver takes only `bytes` of the next block written, as a USB
-    // adapter with a full buffer does; a pseudo-terminal cannot be made to
-    // take part of a block. For tests.
-    void limitNextWriteForTesting(qint64 bytes) { driverRoomForTesting_ = bytes; }
 
     // A line error as the port reports it. For tests: a pseudo-terminal
     // cannot be made to fail a single read on demand.
@@ -99,5 +97,5 @@ private:
     bool lossPending_ = false;
     QString lossReason_;
     QString lastWriteError_;
-    qint64 driverRoomForTesting_ = -1;
+    qint64 lastWriteTaken_ = 0;
 };

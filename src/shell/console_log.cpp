@@ -31,12 +31,12 @@ bool SerialLink::isOpen() const {
     return connection_.isOpen();
 }
 
-bool SerialLink::writeBlock(const std::uint8_t* data, std::size_t size) {
-    const auto length = static_cast<qint64>(size);
+std::size_t SerialLink::writeBlock(const std::uint8_t* data, std::size_t size) {
     const std::int64_t writtenAt = UnixNanosecondsNow();
-    const bool written = connection_.output(reinterpret_cast<const char*>(data), length) == length;
-    if (written && tap_) {
-        tap_(data, size, writtenAt);
+    connection_.output(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    const auto taken = static_cast<std::size_t>(connection_.lastWriteTaken());
+    if (taken > 0 && tap_) {
+        tap_(data, taken, writtenAt);
     }
-    return written;
+    return taken;
 }

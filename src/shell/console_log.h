@@ -30,14 +30,15 @@ private:
 
 class SerialLink : public FrameLink {
 public:
-    // Told of each block the port took whole, with the real time the write
-    // began (nanoseconds since 1970).
+    // Told of the bytes of each block that reached the line (all of it, or
+    // the first bytes of one the port refused), with the real time the
+    // write began (nanoseconds since 1970).
     using WrittenTap =
         std::function<void(const std::uint8_t* data, std::size_t size, std::int64_t unixNs)>;
 
     explicit SerialLink(SerialConnection& connection) : connection_(connection) {}
     bool isOpen() const override;
-    bool writeBlock(const std::uint8_t* data, std::size_t size) override;
+    std::size_t writeBlock(const std::uint8_t* data, std::size_t size) override;
     void setWrittenTap(WrittenTap tap) { tap_ = std::move(tap); }
 
 private:

@@ -148,7 +148,7 @@ private:
     void sendMove(AxisPair pair);
     void sendFrame(const std::string& hexText, const QString& command);
     void sendReferenceRun(const std::string& frameText, const QString& command);
-    void afterSend(SendOutcome outcome, const QString& command);
+    void afterSend(SendResult result, const QString& command);
     void reportInputError(const InputError& error);
     void clearInputMarks(std::initializer_list<QLineEdit*> boxes);
     void clearInputMarks(const std::array<QLineEdit*, 6>& boxes);

@@ -133,8 +133,8 @@ void Main_frm::sendReferenceRun(const std::string& frameText, const QString& com
     afterSend(channel_.SendReferenceRunFrame(frameText), command);
 }
 
-void Main_frm::afterSend(SendOutcome outcome, const QString& command) {
-    switch (outcome) {
+void Main_frm::afterSend(SendResult result, const QString& command) {
+    switch (result.outcome) {
     case SendOutcome::Sent:
         // A frame went out: a message that says a command sent nothing no
         // longer describes the line, and an operator who believed it would
@@ -146,14 +146,25 @@ void Main_frm::afterSend(SendOutcome outcome, const QString& command) {
         return;
     case SendOutcome::PortClosed:
         return; // a command on a closed port does nothing, as designed
-    case SendOutcome::WriteFailed: {
+    case SendOutcome::WriteFailed:
+    case SendOutcome::PartlyWritten: {
         // The same state as a lost port, with what became of the frame.
         const QString reason = MSComm1.lastWriteError();
         MSComm1.close();
         enterClosedState();
-        showStatus(command + ": the port refused the frame (" + reason +
-                   "); nothing was sent; port closed");
-        refusalShown_ = true;
+        if (result.outcome == SendOutcome::WriteFailed) {
+            showStatus(command + ": the port refused the frame (" + reason +
+                       "); nothing was sent; port closed");
+        } else {
+            // Its first bytes are on the line: the controller may take them
+            // for the start of a frame, so the operator must know.
+            showStatus(command + QStringLiteral(": the line took %1 of %2 bytes; the controller "
+                                                "may have received a partial frame; port closed")
+                                     .arg(result.bytesTaken)
+                                     .arg(kCommandFrameSize));
+        }
+        // Only "nothing was sent" stops being true once a frame goes out.
+        refusalShown_ = result.outcome == SendOutcome::WriteFailed;
         return;
     }
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -21,14 +23,15 @@ class RecordingLink : public FrameLink {
 public:
     explicit RecordingLink(Recorder& recorder) : recorder_(recorder) {}
     bool open = true;
-    bool refuses = false;
+    // The bytes the driver takes of each block.
+    std::size_t takes = 64;
     bool isOpen() const override { return open; }
-    bool writeBlock(const std::uint8_t* data, std::size_t size) override {
-        recorder_.events.push_back(refuses ? "refused" : "write");
-        if (!refuses) {
+    std::size_t writeBlock(const std::uint8_t* data, std::size_t size) override {
+        recorder_.events.push_back(takes >= size ? "write" : "refused");
+        if (takes >= size) {
             recorder_.writes.emplace_back(data, data + size);
         }
-        return !refuses;
+        return std::min(takes, size);
     }
 
 private:
@@ -137,6 +140,28 @@ TEST(SendCommandFrame, ClosedPortDropsTheFrameAndKeepsTheCounter) {
     const CommandFrame refusedBytes = FrameFromHex(refused);
     EXPECT_EQ(c.recorder.writes[2],
               std::vector<std::uint8_t>(refusedBytes.begin(), refusedBytes.end()));
+}
+
+TEST(SendCommandFrame, AFrameTheLineTookOnlyInPartIsTakenBackAndSaysHowMuchWentOut) {
+    struct Case {
+        std::size_t takes;
+        SendOutcome outcome;
+    };
+    for (const Case& k : {Case{0, SendOutcome::WriteFailed}, Case{1, SendOutcome::PartlyWritten},
+                          Case{63, SendOutcome::PartlyWritten}, Case{64, SendOutcome::Sent}}) {
+        Channel c;
+        c.sendStatusRequest();
+        c.link.takes = k.takes;
+        for (const bool reference : {false, true}) {
+            const SendResult result =
+                reference ? c.channel.SendReferenceRunFrame(BuildReferenceRunFrame({}))
+                          : c.channel.SendCommandFrame(BuildModeChangeFrame(true));
+            EXPECT_EQ(result.outcome, k.outcome) << k.takes;
+            EXPECT_EQ(result.bytesTaken, k.takes);
+            EXPECT_EQ(c.recorder.events.back(), k.takes == 64 ? "write" : "withdraw");
+        }
+        EXPECT_EQ(c.channel.frame_counter(), k.takes == 64 ? 2 : 1) << k.takes;
+    }
 }
 
 TEST(SendCommandFrame, EveryCommandFrameAdvancesTheCounter) {

@@ -4,8 +4,10 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -113,7 +115,7 @@ QByteArray PtyPeer::drain(int quietMs) {
     return result;
 }
 
-qint64 PtyPeer::fillLine(char filler) {
+qint64 PtyPeer::fillLine(char filler, int roomLeft) {
     // Through the far side this end keeps open: the console may hold the
     // device exclusively, which keeps a new open out.
     if (slaveKeepAlive_ < 0) {
@@ -157,6 +159,43 @@ qint64 PtyPeer::fillLine(char filler) {
         writeUntilRefused();
         quiet = written == before ? quiet + 1 : 0;
     }
+    if (roomLeft > 0) {
+        written -= leaveRoom(filler, roomLeft);
+    }
     ::fcntl(slaveKeepAlive_, F_SETFL, flags);
     return written;
+}
+
+qint64 PtyPeer::leaveRoom(char filler, int roomLeft) {
+    // The driver gives room back a buffer at a time, once the reading side
+    // has taken all of one: read until the line is writable again, then
+    // count that room with single bytes, which fill it as the next ones do.
+    // The same reading frees the same room again; all of it but
+    // `roomLeft` bytes is filled.
+    qint64 drained = 0;
+    const auto drainUntilWritable = [&] {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            pollfd p{slaveKeepAlive_, POLLOUT, 0};
+            if (::poll(&p, 1, drained > 0 ? 1 : 0) > 0 || timer.elapsed() > 2000) {
+                break;
+            }
+            char taken[32];
+            drained += std::max<ssize_t>(0, ::read(master_, taken, sizeof taken));
+        }
+        QThread::usleep(500);
+    };
+    const auto writeSingles = [&](qint64 most) {
+        qint64 done = 0;
+        while (done < most && ::write(slaveKeepAlive_, &filler, 1) == 1) {
+            ++done;
+        }
+        return done;
+    };
+    drainUntilWritable();
+    const qint64 room = writeSingles(std::numeric_limits<qint64>::max());
+    drainUntilWritable();
+    const qint64 refilled = writeSingles(room - roomLeft);
+    return drained - room - refilled;
 }

@@ -26,13 +26,16 @@ public:
     QByteArray drain(int quietMs = 100);
     // Closes the controller's end (as an unplugged line looks to the console).
     void close();
-    // Fills the line's buffer towards the controller with `filler` bytes, in
-    // blocks of 64, until the driver takes no more: a controller that has
-    // stopped reading. The console's next 64-byte write is then refused.
-    // Returns the bytes written.
-    qint64 fillLine(char filler);
+    // Fills the line's buffer towards the controller with `filler` bytes
+    // until the driver takes no more: a controller that has stopped reading.
+    // The console's next 64-byte write is then refused, or, with `roomLeft`
+    // bytes of room left (1 to 63), taken only in part. Returns the filler
+    // bytes on the line.
+    qint64 fillLine(char filler, int roomLeft = 0);
 
 private:
+    qint64 leaveRoom(char filler, int roomLeft);
+
     int master_ = -1;
     int slaveKeepAlive_ = -1;
     QString devicePath_;

@@ -7,13 +7,27 @@
 
 namespace {
 
-std::string HexText(const CommandFrame& frame) {
+template <typename Bytes> std::string HexText(const Bytes& bytes) {
     std::string hex;
-    hex.reserve(2 * frame.size());
-    for (std::uint8_t byte : frame) {
-        hex += TypeCasting::ByteToHex(byte);
+    hex.reserve(2 * bytes.size());
+    for (const auto byte : bytes) {
+        hex += TypeCasting::ByteToHex(static_cast<std::uint8_t>(byte));
     }
     return hex;
+}
+
+// The first bytes of a frame the port refused, which reached the line all
+// the same: the console closed the port right after them.
+void AppendPartialFrameRow(HistoryOutput output, std::size_t index, const std::string& bytes,
+                           std::string& row) {
+    row += std::to_string(index);
+    if (output == HistoryOutput::Csv) {
+        row += ",out,,partial,,,,,,,,,,," + HexText(bytes);
+        return;
+    }
+    row += " out: Partial frame: the line took " + std::to_string(bytes.size()) + " of " +
+           std::to_string(kCommandFrameSize) + " bytes (" + HexText(bytes) +
+           "), then the port was closed";
 }
 
 } // namespace
@@ -78,6 +92,13 @@ bool CaptureFileReader::readPacket() {
     }
     HistoryEntry entry;
     std::string raw;
+    if (*direction == pcapng::Direction::Outbound && !packet->data.empty() &&
+        packet->data.size() < kCommandFrameSize) {
+        row_.clear();
+        AppendPartialFrameRow(output_, ++entries_, packet->data, row_);
+        out_(row_ + '\n');
+        return true;
+    }
     if (*direction == pcapng::Direction::Outbound) {
         if (packet->data.size() != kCommandFrameSize) {
             refuse(where + ": outbound, " + std::to_string(packet->data.size()) +

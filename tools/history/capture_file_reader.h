@@ -1,7 +1,9 @@
 #pragma once
 // Reads a pcapng capture of the serial line and writes the same decoded
 // lines or CSV rows as for a saved history: an outbound packet of 64 bytes is
-// a sent frame, an inbound packet of 32 bytes a received block. The capture
+// a sent frame, an inbound packet of 32 bytes a received block. A shorter
+// outbound packet is what the line took of a frame the port refused (the
+// console closed the port after it): a row of kind "partial" with its bytes. The capture
 // is read one block at a time (pcapng::CaptureReader), so memory does not
 // grow with the file.
 //

@@ -6,7 +6,9 @@
 -- Every frame kind is decoded into named fields under "kelmora." that a
 -- display filter can use (kelmora.kind == "move_xy", kelmora.status.x > 100,
 -- kelmora.status.switch.emergency == 1). A frame this dissector does not know
--- is shown as kind "unknown" with its bytes, never dropped.
+-- is shown as kind "unknown" with its bytes, never dropped. An outbound packet
+-- shorter than a frame is what the line took of a frame the port refused
+-- (the console closed the port after it): kind "partial", with a warning.
 --
 -- Installed by the package into Wireshark's global Lua plugin folder; by hand,
 -- copy it into the personal one (tshark -G folders names both), or load it
@@ -65,6 +67,7 @@ local f = {
     status_counter = ProtoField.uint8("kelmora.status.frame_counter", "Frame counter"),
 
     unknown = ProtoField.bytes("kelmora.unknown", "Frame not understood"),
+    partial = ProtoField.bytes("kelmora.partial", "Partial frame: the bytes the line took"),
 }
 
 -- Each step of the reference run, and each named bit, as a field of its own.
@@ -108,7 +111,11 @@ local expert_unknown = ProtoExpert.new("kelmora.unknown.expert", "Frame not unde
 local expert_direction = ProtoExpert.new("kelmora.direction.expert",
     "No direction in the packet's flags: taken from its length",
     expert.group.ASSUMPTION, expert.severity.NOTE)
-kelmora.experts = { expert_unknown, expert_direction }
+local expert_partial = ProtoExpert.new("kelmora.partial.expert",
+    "Partial frame: the line took only these bytes of a command frame; the port was closed " ..
+    "after them, and the controller may hold them as the start of a frame",
+    expert.group.MALFORMED, expert.severity.WARN)
+kelmora.experts = { expert_unknown, expert_direction, expert_partial }
 
 -- The time of every packet, for the milliseconds between status frames.
 local frame_time = Field.new("frame.time_epoch")
@@ -176,6 +183,7 @@ local kind_titles = {
     reference_run = "Reference run order",
     zero_point = "Set zero point",
     status = "Status",
+    partial = "Partial frame",
     unknown = "Unknown frame",
 }
 
@@ -289,6 +297,8 @@ function kelmora.dissector(tvb, pinfo, tree)
         kind = command_kinds[tvb(0, 2):uint()] or "unknown"
     elseif direction == "in" and length == STATUS_SIZE then
         kind = "status"
+    elseif direction == "out" and length > 0 and length < COMMAND_SIZE then
+        kind = "partial"
     end
 
     local time = frame_time()
@@ -306,7 +316,10 @@ function kelmora.dissector(tvb, pinfo, tree)
     end
 
     local summary
-    if kind == "unknown" then
+    if kind == "partial" then
+        subtree:add(f.partial, tvb()):add_proto_expert_info(expert_partial)
+        summary = string.format("the line took %d of %d bytes", length, COMMAND_SIZE)
+    elseif kind == "unknown" then
         subtree:add(f.unknown, tvb()):add_proto_expert_info(expert_unknown)
         summary = length .. " bytes"
         if length >= 2 then

@@ -27,34 +27,37 @@ CommandFrame FrameFromHex(std::string_view hexText) {
     return frame;
 }
 
-SendOutcome CommandChannel::SendCommandFrame(std::string_view hexText) {
+SendResult CommandChannel::write(const CommandFrame& frame) {
+    const std::size_t taken = link_.writeBlock(frame.data(), frame.size());
+    if (taken >= frame.size()) {
+        return {SendOutcome::Sent, frame.size()};
+    }
+    log_.withdrawLastLine();
+    return {taken == 0 ? SendOutcome::WriteFailed : SendOutcome::PartlyWritten, taken};
+}
+
+SendResult CommandChannel::SendCommandFrame(std::string_view hexText) {
     const CommandFrame frame = FrameFromHex(hexText);
     if (!link_.isOpen()) {
-        return SendOutcome::PortClosed;
+        return {};
     }
     const std::uint8_t counterBefore = frame_counter_;
     frame_counter_ = static_cast<std::uint8_t>(frame_counter_ + 1);
     log_.clearDatasets();
     log_.appendSentFrame(frame);
-    if (!link_.writeBlock(frame.data(), frame.size())) {
+    const SendResult result = write(frame);
+    if (result.outcome != SendOutcome::Sent) {
         frame_counter_ = counterBefore;
-        log_.withdrawLastLine();
-        return SendOutcome::WriteFailed;
     }
-    return SendOutcome::Sent;
+    return result;
 }
 
-SendOutcome CommandChannel::SendReferenceRunFrame(std::string_view frameText) {
+SendResult CommandChannel::SendReferenceRunFrame(std::string_view frameText) {
     if (!link_.isOpen()) {
-        return SendOutcome::PortClosed;
+        return {};
     }
     const std::string_view sent = frameText.substr(0, kCommandFrameSize);
-    const CommandFrame frame = FrameFromText(sent);
     log_.clearDatasets();
     log_.appendReferenceRun(ReferenceRunLogLine(sent));
-    if (!link_.writeBlock(frame.data(), frame.size())) {
-        log_.withdrawLastLine();
-        return SendOutcome::WriteFailed;
-    }
-    return SendOutcome::Sent;
+    return write(FrameFromText(sent));
 }

@@ -13,8 +13,9 @@ class FrameLink {
 public:
     virtual ~FrameLink() = default;
     virtual bool isOpen() const = 0;
-    // True when the port took the whole block.
-    virtual bool writeBlock(const std::uint8_t* data, std::size_t size) = 0;
+    // The bytes the port took: `size` when it took the whole block, fewer
+    // when it refused it (its first bytes may still have reached the line).
+    virtual std::size_t writeBlock(const std::uint8_t* data, std::size_t size) = 0;
 };
 
 // The dataset lists (List2 and the floating window's list) and the history.
@@ -36,9 +37,19 @@ public:
 
 // What became of a frame handed to the send path.
 enum class SendOutcome {
-    Sent,        // counted, logged and written
-    PortClosed,  // nothing done: the port is not open
-    WriteFailed, // the port refused the bytes: not counted, not logged
+    Sent,          // counted, logged and written
+    PortClosed,    // nothing done: the port is not open
+    WriteFailed,   // the port refused the bytes: not counted, not logged
+    PartlyWritten, // the port took only the first bytes (bytesTaken): not
+                   // counted, not logged, but the controller may hold them
+};
+
+struct SendResult {
+    SendOutcome outcome = SendOutcome::PortClosed;
+    // The bytes that reached the line: 64, none, or a refused frame's first.
+    std::size_t bytesTaken = 0;
+
+    bool operator==(SendOutcome other) const { return outcome == other; }
 };
 
 class CommandChannel {
@@ -50,18 +61,21 @@ public:
     // port refuses takes the counter and the line back, so that neither the
     // history nor the next frame's counter claims a frame the controller
     // never got.
-    SendOutcome SendCommandFrame(std::string_view hexText);
+    SendResult SendCommandFrame(std::string_view hexText);
 
     // The reference run frame: logged as its text up to the first zero code,
     // written as its 64 characters (a shorter text is filled with zero codes,
     // characters after the 64th are neither sent nor logged), the counter
     // neither carried nor advanced. Nothing at all when the port is closed;
     // a refused write takes the line back.
-    SendOutcome SendReferenceRunFrame(std::string_view frameText);
+    SendResult SendReferenceRunFrame(std::string_view frameText);
 
     std::uint8_t frame_counter() const { return frame_counter_; }
 
 private:
+    // Writes the logged frame; a refused one takes its line back.
+    SendResult write(const CommandFrame& frame);
+
     FrameLink& link_;
     FrameLog& log_;
     std::uint8_t frame_counter_ = 0;

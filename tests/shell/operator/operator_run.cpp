@@ -61,12 +61,19 @@ bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
             break;
         }
     }
+    if (held) {
+        const QString capture = player.checkCapture();
+        if (!capture.isEmpty()) {
+            qWarning("seed %u, %s", seed, qPrintable(capture));
+            held = false;
+        }
+    }
     const OperatorFigures& f = player.figures();
     qInfo("%zu actions, %zu with the port open to a live controller; %zu frames on the wire, "
-          "%zu refused; %zu held keys, %zu keys while a menu had the keyboard; busiest action "
-          "%lld ms",
-          f.actions, f.actionsWithLiveLine, f.framesOnWire, f.framesRefused, f.heldKeys, f.menuKeys,
-          f.busiestMs);
+          "%zu refused (%zu of them taken in part); %zu held keys, %zu keys while a menu had the "
+          "keyboard; busiest action %lld ms",
+          f.actions, f.actionsWithLiveLine, f.framesOnWire, f.framesRefused, f.framesPartlyTaken,
+          f.heldKeys, f.menuKeys, f.busiestMs);
     running = nullptr;
     return held;
 }

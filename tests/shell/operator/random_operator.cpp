@@ -1,7 +1,9 @@
 #include "random_operator.h"
 
 #include "history_model.h"
+#include "history_recording.h"
 #include "main_frm.h"
+#include "pcapng_reader.h"
 #include "port_name.h"
 #include "port_set.h"
 #include "pty_peer.h"
@@ -16,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -103,6 +106,7 @@ RandomOperator::RandomOperator(Main_frm& window, OperatorInput& hands, std::uint
         }
     });
     w_.setHistoryPathChooser([] { return std::optional<QString>(); });
+    w_.recording().start(captureDir_.filePath(QStringLiteral("line.pcapng")));
     bringPeerBack();
     // Started the way scripts/run.sh starts it: preset to the controller.
     w_.presetPort(peer_->devicePath());
@@ -161,6 +165,7 @@ QString RandomOperator::step(int number) {
     keyAction_ = false;
     menuKeyAction_ = false;
     refusalsExpected_ = 0;
+    refusedTaken_ = 0;
     choicesBefore_.clear();
     for (QAbstractButton* choice : w_.findChildren<QAbstractButton*>()) {
         if (qobject_cast<QPushButton*>(choice) == nullptr) {
@@ -224,7 +229,11 @@ void RandomOperator::loseController() {
     }
     peer_.reset();
     linkLive_ = false;
+    if (stalled_) {
+        partialBytes_.clear(); // behind the filler, never read
+    }
     stalled_ = false;
+    roomLeft_ = 0;
     fillerLeft_ = 0;
 }
 
@@ -257,28 +266,12 @@ void RandomOperator::stallController(QString& action) {
         }
         QThread::usleep(300);
     }
-    fillerLeft_ = peer_->fillLine(kFiller);
+    // Half the time the driver keeps room for part of a frame: the console's
+    // next write then puts its first bytes on the line and is refused.
+    roomLeft_ = pick(2) == 0 ? 1 + pick(63) : 0;
+    fillerLeft_ = peer_->fillLine(kFiller, roomLeft_);
     stalled_ = true;
-    action += QStringLiteral(" (%1 bytes)").arg(fillerLeft_);
-}
-
-void RandomOperator::limitNextWrite(QString& action) {
-    // For one command: a driver whose buffer has room for only part of a
-    // frame (a USB adapter's small one), which a pseudo-terminal cannot be
-    // made to be.
-    partialArmed_ = pick(64);
-    w_.MSComm1.limitNextWriteForTesting(partialArmed_);
-    QString command;
-    if (pick(4) == 0) {
-        tickAutorefresh(command);
-    } else {
-        clickCommand(command);
-    }
-    action = QStringLiteral("the driver takes only %1 bytes as the operator does %2")
-                 .arg(partialArmed_ < 0 ? QStringLiteral("some") : QString::number(partialArmed_))
-                 .arg(command);
-    partialArmed_ = -1;
-    w_.MSComm1.limitNextWriteForTesting(-1);
+    action += QStringLiteral(" (%1 bytes, room for %2 more)").arg(fillerLeft_).arg(roomLeft_);
 }
 
 void RandomOperator::resumeController(QString& action) {
@@ -368,10 +361,8 @@ void RandomOperator::perform(QString& action) {
             clickCommand(click);
             action += QStringLiteral(" as the operator does ") + click;
         }
-    } else if (kind < 838) {
-        stallController(action);
     } else if (kind < 845) {
-        limitNextWrite(action);
+        stallController(action);
     } else if (kind < 860) {
         action = QStringLiteral("double click on List2");
         hands_.doubleClick(w_.ui.List2->viewport(), w_.ui.List2->viewport()->rect().center());
@@ -869,6 +860,7 @@ std::optional<QByteArray> RandomOperator::frameFor(QPushButton* button) const {
 
 void RandomOperator::expectFrame(const QByteArray& frame) {
     expected_.push_back(frame);
+    written_.push_back(frame);
     if (!frame.startsWith("\x02\x31")) {
         ++counter_; // the reference run neither carries nor advances it
     }
@@ -882,28 +874,26 @@ template <typename Act> void RandomOperator::expectPress(QPushButton* button, Ac
     const bool willSend = pressable && frameCanGoOut() && frame.has_value();
     const bool willBeRefused =
         pressable && linkLive_ && consoleShowsOpen() && stalled_ && frame.has_value();
-    if (!willSend) {
-        partialArmed_ = -1; // nothing is written, or it is refused whole
-    }
     act();
     if (willSend) {
-        expectSent(*frame);
+        expectFrame(*frame);
     }
     if (willBeRefused) {
-        ++refusalsExpected_;
+        expectRefused(*frame);
     }
 }
 
-// A frame the console writes: sent, or refused when the driver takes only
-// part of it (its first bytes then reach the line, and nothing after them).
-void RandomOperator::expectSent(const QByteArray& frame) {
-    if (partialArmed_ < 0) {
-        expectFrame(frame);
-        return;
-    }
+// A frame the stalled line refuses: the driver takes what room it has left
+// of it, which reaches the controller behind the filler, and nothing after.
+void RandomOperator::expectRefused(const QByteArray& frame) {
     ++refusalsExpected_;
-    partialBytes_ = frame.left(partialArmed_);
-    partialArmed_ = -1;
+    refusedTaken_ = roomLeft_;
+    if (roomLeft_ > 0) {
+        ++figures_.framesPartlyTaken;
+        written_.push_back(frame.left(roomLeft_));
+    }
+    partialBytes_ += frame.left(roomLeft_);
+    roomLeft_ = 0;
 }
 
 void RandomOperator::tickAutorefresh(QString& action) {
@@ -920,11 +910,10 @@ void RandomOperator::tickAutorefresh(QString& action) {
 void RandomOperator::beforeTick() {
     std::optional<QByteArray> request = bytesOf(FrameFromHex(BuildStatusRequestFrame(counter_)));
     if (frameCanGoOut()) {
-        expectSent(*request);
+        expectFrame(*request);
     } else if (linkLive_ && consoleShowsOpen() && stalled_) {
-        ++refusalsExpected_;
+        expectRefused(*request);
     }
-    partialArmed_ = -1;
 }
 
 // After anything that may open or close the port.
@@ -990,6 +979,40 @@ void RandomOperator::takeWire() {
     }
 }
 
+QString RandomOperator::checkCapture() {
+    w_.recording().stop();
+    QFile file(captureDir_.filePath(QStringLiteral("line.pcapng")));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("(k) no capture: ") + file.errorString();
+    }
+    pcapng::CaptureReader reader([&file](char* to, std::size_t size) {
+        return std::size_t(std::max<qint64>(0, file.read(to, qint64(size))));
+    });
+    std::size_t outbound = 0;
+    while (const std::optional<pcapng::Packet> packet = reader.next()) {
+        if (packet->direction != pcapng::Direction::Outbound) {
+            continue;
+        }
+        const QByteArray data(packet->data.data(), qsizetype(packet->data.size()));
+        if (outbound >= written_.size() || data != written_[outbound]) {
+            return QStringLiteral(
+                       "(k) outbound packet %1 of the capture is %2, the console wrote %3")
+                .arg(outbound)
+                .arg(QString::fromLatin1(data.toHex()),
+                     outbound < written_.size() ? QString::fromLatin1(written_[outbound].toHex())
+                                                : QStringLiteral("nothing more"));
+        }
+        ++outbound;
+    }
+    if (!reader.error().empty() || outbound != written_.size()) {
+        return QStringLiteral("(k) the capture holds %1 outbound packets, the console wrote %2 %3")
+            .arg(outbound)
+            .arg(written_.size())
+            .arg(QString::fromStdString(reader.error()));
+    }
+    return {};
+}
+
 QString RandomOperator::checkChoices() {
     for (const auto& [choice, before] : choicesBefore_) {
         if (choice->isChecked() == before) {
@@ -1022,11 +1045,20 @@ QString RandomOperator::check() {
     }
     if (refusalsExpected_ > 0) {
         ++figures_.framesRefused;
-        if (consoleShowsOpen() || !w_.statusMessage().contains(QStringLiteral("refused"))) {
-            return QStringLiteral(
-                       "(i) the line did not take the whole frame, yet the port is %1 and "
-                       "the status bar says \"%2\"")
-                .arg(consoleShowsOpen() ? "open" : "closed", w_.statusMessage());
+        // Said as it happened: no byte out, or how many of the frame's.
+        const QString said = w_.statusMessage();
+        const bool told =
+            refusedTaken_ == 0
+                ? said.contains(QStringLiteral("refused")) &&
+                      said.contains(QStringLiteral("nothing was sent"))
+                : said.contains(
+                      QStringLiteral("the line took %1 of 64 bytes").arg(refusedTaken_)) &&
+                      !said.contains(QStringLiteral("nothing was sent"));
+        if (consoleShowsOpen() || !told) {
+            return QStringLiteral("(i) the line took %1 bytes of the frame, yet the port is %2 and "
+                                  "the status bar says \"%3\"")
+                .arg(refusedTaken_)
+                .arg(consoleShowsOpen() ? "open" : "closed", said);
         }
     }
     // (a), (b)
