@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The README's benchmark command: installs what is missing, builds the
-# benchmarks (RelWithDebInfo, into build-bench/ or $KELMORA_BENCH_BUILD_DIR)
+# The benchmark command of docs/engineering.md (Performance): installs what
+# is missing, builds the benchmarks (RelWithDebInfo, into build-bench/ or
+# $KELMORA_BENCH_BUILD_DIR)
 # and runs every one of them headless, printing one "name=value" per line.
 # Not part of scripts/test.sh: figures are printed, never asserted.
 #

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # A short session with the controller simulator, saved as the console saves
 # its history and turned into a pcapng capture by kelmora-history --pcapng;
-# the README's tshark output comes from it. The frames are the console's
-# (status requests, a mode change, a zero point in millimetres, the spindle,
-# Drive X / Y in steps, a reference run), written to the simulator's
-# terminal with the counter the console would give them; each answer is
-# logged as the console logs it, with the real milliseconds between answers.
+# the tshark output in docs/tools.md (Captures for Wireshark) comes from it.
+# The frames are the console's (status requests, a mode change, a zero point
+# in millimetres, the spindle, Drive X / Y in steps, a reference run),
+# written to the simulator's terminal with the counter the console would give
+# them; each answer is logged as the console logs it, with the real
+# milliseconds between answers.
 #
 #   scripts/simulator-capture.sh [OUT.pcapng]   (default build/simulator-session.pcapng)
 # Needs a build (scripts/build.sh); prints the capture's path last.
