@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -211,11 +212,71 @@ TEST_F(HistoryCaptureCli, AFullDiskIsSaid) {
         EXPECT_EQ(full.err, "kelmora-history: cannot write standard output: No space left on "
                             "device\n");
     }
-    const ToolRun capture = run("--pcapng /dev/full " + history);
-    EXPECT_EQ(capture.status, 2);
-    EXPECT_EQ(capture.err, "kelmora-history: cannot write /dev/full: No space left on device\n");
+    // A short output too, which only the final flush writes.
+    const std::string small = writeHistory("small.his", 2, 6);
+    for (const std::string& input : {history, small}) {
+        EXPECT_EQ(run(input, "/dev/full").status, 2) << input;
+        const ToolRun capture = run("--pcapng /dev/full " + input);
+        EXPECT_EQ(capture.status, 2) << input;
+        EXPECT_EQ(capture.err,
+                  "kelmora-history: cannot write /dev/full: No space left on device\n");
+    }
     // Even the shortest output is checked: the help text.
     EXPECT_EQ(run("--help", "/dev/full").status, 2);
+}
+
+// --pcapng OUT never destroys what it reads, and puts OUT in place only
+// once it is whole: a conversion that fails or is stopped leaves OUT (and
+// the folder) as they were.
+TEST_F(HistoryCaptureCli, OutIsNeverTheInputAndOnlyEverWhole) {
+    const std::string history = writeHistory("in.his", 3000, 12);
+    const std::string original = ReadFile(history);
+    ASSERT_EQ(symlink(history.c_str(), (dir_ + "/link.pcapng").c_str()), 0);
+    ASSERT_EQ(link(history.c_str(), (dir_ + "/hard.pcapng").c_str()), 0);
+    for (const std::string& args :
+         {"--pcapng " + history + " " + history, "--pcapng " + dir_ + "/link.pcapng " + history,
+          "--pcapng " + dir_ + "/hard.pcapng " + history,
+          "--pcapng " + history + " - <" + history}) {
+        const ToolRun refused = run(args);
+        EXPECT_EQ(refused.status, 2) << args;
+        EXPECT_NE(refused.err.find("is the file being read"), std::string::npos) << refused.err;
+        EXPECT_EQ(ReadFile(history), original) << args;
+    }
+
+    const std::string out = dir_ + "/out.pcapng";
+    std::ofstream(out) << "old";
+    const std::string files = RunCommand("ls -a " + dir_, dir_).out;
+    // A file size limit fails a write halfway.
+    EXPECT_EQ(
+        RunCommand("ulimit -f 8; " KELMORA_HISTORY_PATH " --pcapng " + out + " " + history, dir_)
+            .status,
+        2);
+    EXPECT_EQ(ReadFile(out), "old");
+    // Stopped while it reads: standard input stays open, then SIGTERM.
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(input[0], STDIN_FILENO);
+        close(input[1]);
+        execl(KELMORA_HISTORY_PATH, KELMORA_HISTORY_PATH, "--pcapng", out.c_str(), "-",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(input[0]);
+    const std::string head = original.substr(0, original.size() / 2);
+    ASSERT_EQ(write(input[1], head.data(), head.size()), static_cast<ssize_t>(head.size()));
+    while (RunCommand("ls -a " + dir_, dir_).out == files) {
+        usleep(1000); // until the capture is being written aside
+    }
+    kill(child, SIGTERM);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    close(input[1]);
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGTERM);
+    EXPECT_EQ(ReadFile(out), "old");
+    EXPECT_EQ(RunCommand("ls -a " + dir_, dir_).out, files);
 }
 
 // A reader that went away (the pipe's other end closed): said, status 2,

@@ -13,6 +13,7 @@
 #include "capture_file_reader.h"
 #include "history_capture_writer.h"
 #include "history_reader.h"
+#include "output_file.h"
 
 namespace {
 
@@ -30,7 +31,9 @@ const std::string kUsage =
     "\n"
     "  --pcapng OUT  write the history FILE as a pcapng capture to OUT (- for\n"
     "                standard output): one packet per frame, the times rebuilt\n"
-    "                from the received lines' elapsed milliseconds\n"
+    "                from the received lines' elapsed milliseconds. OUT is\n"
+    "                replaced only once the capture is whole; OUT may not be\n"
+    "                FILE\n"
     "  --version     print the version and exit\n"
     "  -h, --help    print this text and exit\n"
     "\n"
@@ -49,8 +52,9 @@ constexpr std::string_view kCaptureMagic("\x0A\x0D\x0D\x0A", 4);
 struct Output {
     std::FILE* stream = stdout;
     const char* name = "standard output";
+    OutputFile* file = nullptr; // a named file, put in place at the end
     bool failed = false;
-    int error = 0;
+    std::string reason;
 
     void write(std::string_view text) {
         if (failed) {
@@ -58,27 +62,27 @@ struct Output {
         }
         if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() ||
             std::ferror(stream)) {
-            fail();
+            fail(errno);
         }
     }
-    void fail() {
+    void fail(int error) {
         if (!failed) {
             failed = true;
-            error = errno;
+            reason = error ? std::strerror(error) : "write error";
         }
     }
-    // Flushes (and closes a file of our own); false, with the reason said,
-    // when any write failed.
-    bool finish(bool close) {
+    // Flushes (and puts a named file in place, unless a write failed);
+    // false, with the reason said, when any of it failed.
+    bool finish() {
         if (!failed && std::fflush(stream) != 0) {
-            fail();
+            fail(errno);
         }
-        if (close && std::fclose(stream) != 0) {
-            fail();
+        if (!failed && file) {
+            reason = file->commit();
+            failed = !reason.empty();
         }
         if (failed) {
-            std::fprintf(stderr, "kelmora-history: cannot write %s: %s\n", name,
-                         error ? std::strerror(error) : "write error");
+            std::fprintf(stderr, "kelmora-history: cannot write %s: %s\n", name, reason.c_str());
         }
         return !failed;
     }
@@ -94,6 +98,9 @@ void Complain(std::string_view problem) {
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit fails the write (said, status 2) rather than ending
+    // the program with the output half written.
+    std::signal(SIGXFSZ, SIG_IGN);
     HistoryOutput format = HistoryOutput::Text;
     bool csvAsked = false;
     const char* path = nullptr;
@@ -143,20 +150,28 @@ int main(int argc, char** argv) {
         std::string_view(buffer, std::min(got, kCaptureMagic.size())) == kCaptureMagic;
 
     Output output;
+    OutputFile outputFile;
     const bool ownOutput = capturePath && std::string_view(capturePath) != "-";
     if (capturePath) {
         if (isCapture) {
             std::fprintf(stderr, "kelmora-history: %s is a capture already\n", path);
             return 2;
         }
+        if (ownOutput && IsSameFile(fileno(in), capturePath)) {
+            std::fprintf(stderr,
+                         "kelmora-history: %s is the file being read; write the capture to "
+                         "another file\n",
+                         capturePath);
+            return 2;
+        }
         if (ownOutput) {
-            output.name = capturePath;
-            output.stream = std::fopen(capturePath, "wb");
-            if (!output.stream) {
-                std::fprintf(stderr, "kelmora-history: %s: %s\n", capturePath,
-                             std::strerror(errno));
+            if (const std::string refusal = outputFile.open(capturePath); !refusal.empty()) {
+                std::fprintf(stderr, "kelmora-history: %s: %s\n", capturePath, refusal.c_str());
                 return 2;
             }
+            output.name = capturePath;
+            output.stream = outputFile.stream();
+            output.file = &outputFile;
         }
     }
     auto write = [&output](std::string_view text) { output.write(text); };
@@ -204,7 +219,7 @@ int main(int argc, char** argv) {
     if (!fromStdin) {
         std::fclose(in);
     }
-    if (!output.finish(ownOutput)) {
+    if (!output.finish()) {
         return 2;
     }
     if (readError) {
