@@ -100,15 +100,21 @@ QString HistoryRecorder::stop() {
     if (!isRecording()) {
         return {};
     }
+    stopListening();
+    QString failure = writeWaiting();
+    if (!file_->close() && failure.isEmpty()) {
+        failure = QString::fromLocal8Bit(file_->reason().c_str());
+    }
+    return failure;
+}
+
+void HistoryRecorder::stopListening() {
     for (const QMetaObject::Connection& connection : listening_) {
         disconnect(connection);
     }
     listening_.clear();
-    writePending();
-    if (!file_->close()) {
-        return QString::fromLocal8Bit(file_->reason().c_str());
-    }
-    return {};
+    writeTimer_.stop();
+    writeQueued_ = false;
 }
 
 void HistoryRecorder::lineAppended() {
@@ -164,31 +170,33 @@ void HistoryRecorder::lastLineRemoved() {
 }
 
 void HistoryRecorder::writePending() {
+    if (const QString failure = writeWaiting(); !failure.isEmpty()) {
+        fail(failure);
+    }
+}
+
+QString HistoryRecorder::writeWaiting() {
     writeTimer_.stop();
     writeQueued_ = false;
     if (pendingStarts_.empty() || !isRecording()) {
-        return;
+        return {};
     }
     const bool written = file_->append(pending_.data(), pending_.size());
     const std::size_t entries = pendingStarts_.size();
     pending_.clear();
     pendingStarts_.clear();
     if (!written) {
-        fail(QString::fromLocal8Bit(file_->reason().c_str()));
-        return;
+        return QString::fromLocal8Bit(file_->reason().c_str());
     }
     entriesWritten_ += entries;
+    return {};
 }
 
 void HistoryRecorder::fail(const QString& reason) {
     if (!isRecording()) {
         return;
     }
-    for (const QMetaObject::Connection& connection : listening_) {
-        disconnect(connection);
-    }
-    listening_.clear();
-    writeTimer_.stop();
+    stopListening();
     pending_.clear();
     pendingStarts_.clear();
     file_->close();

@@ -69,7 +69,8 @@ public:
     // recorded then.
     QString start(const QString& path, const QDateTime& now, const CapturedLine& line = {});
     // Writes what waits, syncs and closes the file. Empty on success, else
-    // why the last writes failed. Does nothing when not recording.
+    // why the file lacks its end (a write, the sync or the close failed);
+    // failed() is not emitted then. Does nothing when not recording.
     QString stop();
 
     bool isRecording() const;
@@ -96,6 +97,9 @@ private:
     void lineAppended();
     void lastLineRemoved();
     void writePending();
+    // Writes what waits; empty on success, else why not.
+    QString writeWaiting();
+    void stopListening();
     void keepPending(std::size_t start);
     void keepPacket(bool outbound, const std::uint8_t* data, std::size_t size,
                     std::int64_t unixNanoseconds);

@@ -4,9 +4,7 @@
 #include <QLocale>
 #include <QSaveFile>
 
-#include <cerrno>
-#include <unistd.h>
-
+#include "file_sync.h"
 #include "history_file_writer.h"
 #include "history_records.h"
 
@@ -58,14 +56,27 @@ HistorySaveResult SaveHistory(const HistoryRecords& history, const QString& path
     // commit() syncs before it replaces the old file but does not say when
     // the sync fails: the bytes are synced here first, so a save is only
     // reported once they are on the disk.
-    if (!file.flush() || ::fdatasync(static_cast<int>(file.handle())) != 0) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(errno);
+    if (!file.flush()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
         return {false, reason};
     }
+    if (const std::string failure = SyncFileData(static_cast<int>(file.handle()));
+        !failure.empty()) {
+        file.cancelWriting();
+        return {false, QString::fromLocal8Bit(failure.c_str())};
+    }
     if (!file.commit()) {
         return {false, file.errorString()};
+    }
+    // The replace is a rename in the file's folder (its target's, for a
+    // link): until that folder is synced, a power cut may undo it.
+    const QString replaced = QFileInfo(path).canonicalFilePath();
+    if (const std::string failure = SyncFolderOf(QFile::encodeName(replaced).toStdString());
+        !failure.empty()) {
+        return {false, QStringLiteral("the file was written, but its folder could not be synced "
+                                      "(%1): after a power cut the old file may be back")
+                           .arg(QString::fromLocal8Bit(failure.c_str()))};
     }
     return {true, {}};
 }

@@ -1,5 +1,7 @@
 #include "recording_file.h"
 
+#include "file_sync.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -31,6 +33,13 @@ bool RecordingFile::open(const std::string& path, SyncFailureHandler onSyncFailu
     struct stat facts {};
     if (::fstat(fd_, &facts) != 0 || !S_ISREG(facts.st_mode)) {
         reason_ = "it is not a regular file";
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    // The new file's name must outlast a power cut as its lines do.
+    if (std::string failure = SyncFolderOf(path); !failure.empty()) {
+        reason_ = "its folder could not be synced: " + failure;
         ::close(fd_);
         fd_ = -1;
         return false;
@@ -115,8 +124,8 @@ void RecordingFile::syncLoop() {
 }
 
 std::string RecordingFile::syncNow() {
-    if (::fdatasync(fd_) != 0) {
-        return errnoText(errno);
+    if (std::string failure = SyncFileData(fd_); !failure.empty()) {
+        return failure;
     }
     // Writing to a file that lost its last name (deleted, or its folder
     // removed) succeeds and keeps nothing.

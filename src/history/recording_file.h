@@ -33,8 +33,9 @@ public:
     RecordingFile& operator=(const RecordingFile&) = delete;
     ~RecordingFile();
 
-    // Creates the file, or empties an existing regular file. False, with
-    // reason(), when it cannot be opened or is not a regular file.
+    // Creates the file, or empties an existing regular file, and syncs its
+    // folder. False, with reason(), when it cannot be opened, is not a
+    // regular file or its folder cannot be synced.
     bool open(const std::string& path, SyncFailureHandler onSyncFailure);
     bool isOpen() const { return fd_ >= 0; }
 

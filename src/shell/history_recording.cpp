@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QStatusBar>
 
+#include <cstdio>
+
 namespace {
 
 QString shown(const QString& path) {
@@ -65,37 +67,61 @@ void HistoryRecording::start(const QString& path) {
 
 void HistoryRecording::stop() {
     if (!recorder_->isRecording()) {
-        showRunning(false);
         return;
     }
     const QString failure = recorder_->stop();
-    showRunning(false);
-    const QString path = shown(recorder_->path());
     if (!failure.isEmpty()) {
-        emit statusText(QStringLiteral("Recording to %1 ended, but its last lines may be lost: %2")
-                            .arg(path, failure));
+        showIncomplete(incompleteText(failure));
         return;
     }
+    showRunning(false);
     // One arg() call: a "%2" in the path must stay as it is.
-    emit statusText(
-        QStringLiteral("Recording to %1 ended (%2)")
-            .arg(path, entriesText(recorder_->entriesWritten(), recorder_->isCapture())));
+    emit statusText(QStringLiteral("Recording to %1 ended (%2)")
+                        .arg(shown(recorder_->path()),
+                             entriesText(recorder_->entriesWritten(), recorder_->isCapture())));
 }
 
-void HistoryRecording::finish() {
-    recorder_->stop();
+QString HistoryRecording::finish() {
+    if (!recorder_->isRecording()) {
+        return {};
+    }
+    const QString failure = recorder_->stop();
     showRunning(false);
+    if (failure.isEmpty()) {
+        return {};
+    }
+    leftIncompleteFile_ = true;
+    return incompleteText(failure);
+}
+
+QString HistoryRecording::incompleteText(const QString& failure) const {
+    return QStringLiteral("Recording to %1 ended, but the file is incomplete: its last lines "
+                          "could not be written (%2)")
+        .arg(shown(recorder_->path()), failure);
 }
 
 void HistoryRecording::recorderFailed(const QString& reason) {
-    showRunning(false);
-    emit statusText(
+    showIncomplete(
         QStringLiteral("Recording to %1 stopped: %2").arg(shown(recorder_->path()), reason));
 }
 
 void HistoryRecording::showRunning(bool running) {
     entry_->setChecked(running);
+    indicator_->setStyleSheet(QString());
     indicator_->setVisible(running);
     indicator_->setText(running ? QStringLiteral("Recording to %1").arg(shown(recorder_->path()))
                                 : QString());
+}
+
+void HistoryRecording::showIncomplete(const QString& text) {
+    // Said in the status bar, and kept beside it until the next recording
+    // starts: a later message must not hide that the file lacks its end.
+    // Said on standard error too, for the log of whoever started the console.
+    leftIncompleteFile_ = true;
+    std::fprintf(stderr, "kelmora: %s\n", text.toLocal8Bit().constData());
+    entry_->setChecked(false);
+    indicator_->setText(text);
+    indicator_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0); font-weight: bold;"));
+    indicator_->setVisible(true);
+    emit statusText(text);
 }

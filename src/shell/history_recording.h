@@ -37,12 +37,16 @@ public:
     // Starts recording into `path` (the --record option, or the dialog's
     // choice) and says so, or why not.
     void start(const QString& path);
-    // Ends a running recording cleanly and says so.
+    // Ends a running recording and says so, or that its file is incomplete
+    // (a notice that stays until the next recording starts).
     void stop();
-    // Ends a running recording cleanly, saying nothing (the window closes).
-    void finish();
+    // Ends a running recording, saying nothing (the window closes): empty
+    // when its file is whole, else what the operator must be told.
+    QString finish();
 
     HistoryRecorder& recorder() { return *recorder_; }
+    // A recording of this session ended with its file lacking its end.
+    bool leftIncompleteFile() const { return leftIncompleteFile_; }
 
 signals:
     void statusText(const QString& text);
@@ -51,10 +55,13 @@ private:
     void entryTriggered(bool checked);
     void recorderFailed(const QString& reason);
     void showRunning(bool running);
+    void showIncomplete(const QString& text);
+    QString incompleteText(const QString& failure) const;
 
     HistoryRecorder* recorder_;
     QAction* entry_;
     QLabel* indicator_;
     PathChooser chooser_;
     LineInUse lineInUse_;
+    bool leftIncompleteFile_ = false;
 };

@@ -1,5 +1,6 @@
 // Kelmora: operator console for a four-axis motion controller.
 
+#include "close_on_termination.h"
 #include "command_line.h"
 #include "console_application.h"
 #include "history_recording.h"
@@ -57,6 +58,12 @@ int main(int argc, char* argv[]) {
     if (commandLine.record) {
         window.recording().start(QString::fromLocal8Bit(commandLine.record->c_str()));
     }
+    // Ctrl+C in the terminal, or the session ending, closes the window as
+    // Quit does: a recording ends with every line written and synced.
+    CloseOnTermination closer(&window);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // A recording's file that lacks its end was said on standard error; a
+    // script that started the console learns of it here too.
+    return status != 0 ? status : (window.recording().leftIncompleteFile() ? 1 : 0);
 }

@@ -31,6 +31,8 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include <cstdio>
+
 namespace {
 constexpr int kClientWidth = 808;  // 12120 twips
 constexpr int kClientHeight = 539; // 8085 twips
@@ -104,7 +106,7 @@ Main_frm::Main_frm(QWidget* parent)
 Main_frm::~Main_frm() {
     // The other windows go with the main window; nothing is asked or sent.
     // A recording ends before the history it writes goes.
-    recording_->finish();
+    endRecording();
     delete float_.data();
     delete portSet_.data();
 }
@@ -229,11 +231,21 @@ void Main_frm::Beenden_Click() {
     close();
 }
 
+void Main_frm::endRecording() {
+    // The window is closing: its status bar would tell nobody. The file's
+    // missing end is said where the console was started from, and in its
+    // exit status (main.cpp).
+    const QString incomplete = recording_->finish();
+    if (!incomplete.isEmpty()) {
+        std::fprintf(stderr, "kelmora: %s\n", incomplete.toLocal8Bit().constData());
+    }
+}
+
 void Main_frm::Form_Unload() {
     // Unload every other window, hidden ones included; the port is released
     // together with the serial connection object. A recording ends with
-    // every line written and synced.
-    recording_->finish();
+    // every line written and synced, or says that it could not.
+    endRecording();
     if (float_) {
         float_->close();
         delete float_.data();

@@ -134,6 +134,7 @@ private:
     void Form_Load();
     void Form_Resize();
     void Form_Unload();
+    void endRecording();
     void showPortText();
     CapturedLine lineInUse();
     void showAcceptedPortText(const QString& portText);

@@ -7,12 +7,15 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <deque>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_sync.h"
 #include "history_model.h"
 #include "history_saver.h"
 #include "modal_script.h"
@@ -140,6 +143,8 @@ private slots:
     void refusesAPathThatIsNotARegularFile();
     void failsBelowARegularFileAndLeavesItAlone();
     void failsWhenSpaceRunsOutAndKeepsTheOldFile();
+    void syncsTheFileThenItsFolderAndSaysAFailedSync_data();
+    void syncsTheFileThenItsFolderAndSaysAFailedSync();
     void overwritesInPlaceWhereTheFolderTakesNoNewFile();
     void aRefusedReplaceIsNeverReportedAsSaved();
     void commandReportsWhatHappened_data();
@@ -281,6 +286,41 @@ void HistorySaveTest::failsWhenSpaceRunsOutAndKeepsTheOldFile() {
     QCOMPARE(readAll(path), old);
     QCOMPARE(entriesOf(dir.path()), QStringList{"run.his"});
     QCOMPARE(model.count(), 10000);
+}
+
+void HistorySaveTest::syncsTheFileThenItsFolderAndSaysAFailedSync_data() {
+    QTest::addColumn<int>("failing"); // the sync that fails: 0 none, 1 the data, 2 the folder
+    QTest::newRow("both synced") << 0;
+    QTest::newRow("the data's sync fails") << 1;
+    QTest::newRow("the folder's sync fails") << 2;
+}
+
+void HistorySaveTest::syncsTheFileThenItsFolderAndSaysAFailedSync() {
+    QFETCH(int, failing);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.his");
+    QVERIFY(writeFile(path, "old"));
+    std::vector<SyncKind> syncs;
+    SetSyncGateForTesting([&](SyncKind kind) {
+        syncs.push_back(kind);
+        return int(syncs.size()) == failing ? EIO : 0;
+    });
+    const auto ungate = qScopeGuard([] { SetSyncGateForTesting({}); });
+    HistoryModel model;
+    fillSession(model);
+    const HistorySaveResult result = SaveHistory(model.records(), path, "V0.5B", kNow);
+    QCOMPARE(result.ok, failing == 0);
+    QCOMPARE(syncs.size(), failing == 1 ? 1u : 2u);
+    QCOMPARE(syncs.front(), SyncKind::FileData);
+    QCOMPARE(syncs.back(), failing == 1 ? SyncKind::FileData : SyncKind::Folder);
+    // A data sync that fails keeps the old file; the folder's comes after
+    // the replace, which a power cut may undo.
+    QCOMPARE(readAll(path), failing == 1 ? QByteArray("old") : kHisHeader + kSessionEntries);
+    QCOMPARE(entriesOf(dir.path()), QStringList{"run.his"});
+    if (failing != 0) {
+        QVERIFY2(result.reason.contains(QString::fromLocal8Bit(std::strerror(EIO))),
+                 qPrintable(result.reason));
+    }
 }
 
 void HistorySaveTest::overwritesInPlaceWhereTheFolderTakesNoNewFile() {

@@ -193,6 +193,7 @@ class ConsoleRecordingTest : public QObject {
 private slots:
     void killedConsoleLeavesEveryLineUpTo100MsBefore_data();
     void killedConsoleLeavesEveryLineUpTo100MsBefore();
+    void recordOptionStartsTheRecording_data();
     void recordOptionStartsTheRecording();
 };
 
@@ -334,8 +335,17 @@ void ConsoleRecordingTest::killedConsoleLeavesEveryLineUpTo100MsBefore() {
     QCOMPARE(reader.readAllStandardOutput().count('\n'), recorded.entries.size() + 1);
 }
 
+void ConsoleRecordingTest::recordOptionStartsTheRecording_data() {
+    QTest::addColumn<bool>("deleted"); // the file is deleted under the recording
+    QTest::newRow("the file stays") << false;
+    QTest::newRow("the file is deleted") << true;
+}
+
 void ConsoleRecordingTest::recordOptionStartsTheRecording() {
-    // kelmora --record FILE, as an operator starts it.
+    // kelmora --record FILE, as an operator starts it, ended as the session
+    // ends it (SIGTERM): the window closes as Quit closes it, and a file that
+    // lacks its end is said on standard error and in the exit status.
+    QFETCH(bool, deleted);
     QTemporaryDir folder;
     const QString path = folder.filePath("from the start.txt");
     QProcess console;
@@ -344,14 +354,21 @@ void ConsoleRecordingTest::recordOptionStartsTheRecording() {
     console.setProcessEnvironment(environment);
     console.start(KELMORA_CONSOLE_PATH, {"--port", "/dev/null", "--record", path});
     QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size() > 0, true, kAnswerTimeoutMs);
-    console.kill();
-    console.waitForFinished();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QByteArray("\"Kelmora V0.5B History Text Ouptut File\"\r"));
     QVERIFY(lines[1].startsWith("\"Created on "));
+    if (deleted) {
+        QVERIFY(QFile::remove(path));
+    }
+    console.terminate();
+    QVERIFY(console.waitForFinished(kAnswerTimeoutMs));
+    QCOMPARE(console.exitStatus(), QProcess::NormalExit);
+    const QString said = QString::fromLocal8Bit(console.readAllStandardError());
+    QCOMPARE(console.exitCode(), deleted ? 1 : 0);
+    QCOMPARE(said.contains("kelmora: Recording to " + path), deleted);
 }
 
 QTEST_MAIN(ConsoleRecordingTest)
