@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -13,6 +14,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -102,16 +106,32 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     switch (event->type()) {
-    case QEvent::ShortcutOverride:
+    case QEvent::ShortcutOverride: {
         // While the menu bar has the keyboard, a key is the menu's even where
         // a shortcut would take it.
         if (qobject_cast<QMenuBar*>(watched) != nullptr && inWindow(watched) &&
             QApplication::focusWidget() == watched) {
             event->accept();
+            return false;
+        }
+        // One press, one action: a held key's repeats (those Qt did not
+        // mark included) fire none of the window's shortcuts, from whichever
+        // of the console's windows, and go nowhere else either.
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        if ((key.isAutoRepeat() || repeatedWithoutMark(key)) && isShortcut(key)) {
+            event->accept();
+            heldShortcut_ = key.key();
+            return true; // answered here, before a control can answer otherwise
         }
         return false;
+    }
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
+        if (event->type() == QEvent::KeyPress && heldShortcut_ != 0 &&
+            std::exchange(heldShortcut_, 0) == static_cast<QKeyEvent*>(event)->key()) {
+            lastRelease_ = {};
+            return true;
+        }
         if (!inWindow(watched)) {
             return false;
         }
@@ -128,6 +148,9 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
             return swallow;
         }
         const bool swallow = SwallowKeyRelease(factsOf(focus, key));
+        // A focus that moves after Tab is let go (a button disabled under
+        // it) was not moved by the operator.
+        lastKeyWasTab_ = false;
         if (!key.isAutoRepeat()) {
             lastRelease_ = {key.key(), key.nativeScanCode(), key.timestamp()};
         }
@@ -136,12 +159,18 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn: {
         auto* button = qobject_cast<QAbstractButton*>(watched);
         if (button != nullptr && button == tabbedTo_) {
-            return false; // back from another window: still where Tab put it
+            // Back from another window or from the menu bar's keyboard mode:
+            // still where Tab put it, and the focus frame shows it.
+            return false;
+        }
+        if (!inWindow(watched) || qobject_cast<QMenuBar*>(watched) != nullptr) {
+            return false; // the menu bar borrows the keyboard and gives it back
         }
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         const bool byTab = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
-        if (inWindow(watched)) {
-            tabbedTo_ = (byTab && lastKeyWasTab_) ? button : nullptr;
+        tabbedTo_ = (byTab && lastKeyWasTab_) ? button : nullptr;
+        if (button != nullptr && tabbedTo_ == nullptr) {
+            hideFocusFrame(); // a button that Enter or Space will not press
         }
         return false;
     }
@@ -150,6 +179,7 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
         // The mouse ends keyboard navigation, wherever it is pressed.
         tabbedTo_ = nullptr;
         lastKeyWasTab_ = false;
+        hideFocusFrame();
         return false;
     default:
         return false;
@@ -158,8 +188,9 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
 
 bool KeyPreview::keyPress(QWidget* focus, const QKeyEvent& key) {
     const KeyFacts facts = factsOf(focus, key);
-    // Tab moves the focus on purpose, from the menu bar too.
-    lastKeyWasTab_ = facts.kind == KeyKind::Tab;
+    // Tab moves the focus on purpose, from the menu bar too; held with Ctrl
+    // or Alt it moves none.
+    lastKeyWasTab_ = facts.kind == KeyKind::Tab && !facts.ctrlOrAlt;
     const KeyDecision decision = DecideKeyPress(facts);
     switch (decision.enter) {
     case EnterAction::PressFocusedButton: {
@@ -182,6 +213,27 @@ bool KeyPreview::keyPress(QWidget* focus, const QKeyEvent& key) {
         }
     }
     return decision.swallow;
+}
+
+bool KeyPreview::isShortcut(const QKeyEvent& key) const {
+    const QKeySequence pressed(key.keyCombination());
+    for (const QAction* action : window_->findChildren<QAction*>()) {
+        if (action->isEnabled() && action->shortcuts().contains(pressed)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void KeyPreview::hideFocusFrame() {
+    // Qt draws the focus frame while the window is in keyboard navigation;
+    // the frame shows only on the button the keys act on.
+    if (window_->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        window_->setAttribute(Qt::WA_KeyboardFocusChange, false);
+        if (QWidget* focus = window_->focusWidget()) {
+            focus->update();
+        }
+    }
 }
 
 void KeyPreview::pressDefaultButton() {

@@ -11,11 +11,23 @@ bool keyChangesChoice(const KeyFacts& key) {
            (key.kind == KeyKind::Space || key.kind == KeyKind::Arrow);
 }
 
+// A box the operator tabbed to changes once per press: a held key's repeats
+// (those Qt did not mark as such included) never reach it.
+bool choiceKeepsItsState(const KeyFacts& key) {
+    return keyChangesChoice(key) && (!key.focusReachedByTab || key.autoRepeat);
+}
+
 bool swallowedByFocus(const KeyFacts& key) {
     if (key.focus == FocusKind::PushButton && key.kind == KeyKind::Space) {
         return true; // Space never presses a push button
     }
-    return keyChangesChoice(key) && !key.focusReachedByTab;
+    return choiceKeepsItsState(key);
+}
+
+// Space on a box the operator tabbed to is the box's alone: a keyboard-only
+// operator ticks boxes with it and must not lose the history doing so.
+bool spaceTicksTheBox(const KeyFacts& key) {
+    return key.kind == KeyKind::Space && key.focus == FocusKind::Choice && key.focusReachedByTab;
 }
 
 } // namespace
@@ -41,7 +53,7 @@ KeyDecision DecideKeyPress(const KeyFacts& key) {
         return decision; // typing, held keys included, never acts
     }
     decision.swallow = swallowedByFocus(key);
-    decision.toKeyboardTable = !key.ctrlOrAlt && !key.autoRepeat &&
+    decision.toKeyboardTable = !key.ctrlOrAlt && !key.autoRepeat && !spaceTicksTheBox(key) &&
                                (key.kind == KeyKind::Character || key.kind == KeyKind::Space);
     return decision;
 }
@@ -56,5 +68,5 @@ bool SwallowKeyRelease(const KeyFacts& key) {
         (key.kind == KeyKind::Space || key.kind == KeyKind::Enter)) {
         return true;
     }
-    return keyChangesChoice(key) && !key.focusReachedByTab;
+    return choiceKeepsItsState(key);
 }

@@ -16,7 +16,8 @@ struct KeyFacts {
     bool anyModifier = false;
     FocusKind focus = FocusKind::Other;
     // The focused button (push button, check box or option) was reached
-    // with Tab, and no mouse button has been pressed since.
+    // with Tab, and no mouse button has been pressed since: it is the one
+    // that shows the focus frame.
     bool focusReachedByTab = false;
 };
 

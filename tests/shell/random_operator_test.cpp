@@ -7,10 +7,14 @@
 // the number of actions (20,000 by default); KELMORA_OPERATOR_TRACE=1 prints
 // every action.
 
+#include "history_model.h"
+#include "main_frm.h"
 #include "operator/operator_run.h"
 #include "operator/qt_operator_input.h"
 
 #include <QtTest>
+
+#include <stdexcept>
 
 class RandomOperatorTest : public QObject {
     Q_OBJECT
@@ -18,6 +22,13 @@ private slots:
     void everyInvariantHoldsAfterEveryAction() {
         QtOperatorInput hands;
         QVERIFY2(RunRandomOperator(hands, 20000), "an invariant broke (see above)");
+    }
+    void aHandlerThatThrowsIsSaidAndTheConsoleCarriesOn() {
+        Main_frm w;
+        QTimer::singleShot(0, &w, [] { throw std::runtime_error("a planted fault"); });
+        QTRY_VERIFY(w.statusMessage().startsWith("Internal fault (a planted fault)"));
+        w.history().appendText("after");
+        QCOMPARE(w.history().count(), 1);
     }
 };
 

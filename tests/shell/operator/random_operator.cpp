@@ -1,5 +1,6 @@
 #include "random_operator.h"
 
+#include "float_window.h"
 #include "history_model.h"
 #include "history_recording.h"
 #include "main_frm.h"
@@ -28,6 +29,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyleOptionButton>
 #include <QThread>
 #include <QTimerEvent>
 #include <QtTest>
@@ -90,6 +92,15 @@ RandomOperator::RandomOperator(Main_frm& window, OperatorInput& hands, std::uint
     // console finds lost meanwhile is not one.
     for (QPushButton* button : {w_.ui.Command1, w_.ui.Command2}) {
         QObject::connect(button, &QPushButton::clicked, [this] { ++portChanges_; });
+    }
+    for (QAction* action : {w_.float_on_off, w_.Speichern}) {
+        QObject::connect(action, &QAction::triggered, [this] { ++shortcutsFired_; });
+    }
+    for (QAbstractButton* choice : w_.findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QPushButton*>(choice) == nullptr) {
+            QObject::connect(choice, &QAbstractButton::toggled,
+                             [this, choice] { ++toggles_[choice]; });
+        }
     }
     QObject::connect(&w_.history(), &HistoryModel::cleared, [this] {
         takeWire();
@@ -164,6 +175,8 @@ QString RandomOperator::step(int number) {
     portChanges_ = 0;
     keyAction_ = false;
     menuKeyAction_ = false;
+    shortcutKey_ = false;
+    shortcutsFired_ = 0;
     refusalsExpected_ = 0;
     refusedTaken_ = 0;
     choicesBefore_.clear();
@@ -173,6 +186,7 @@ QString RandomOperator::step(int number) {
         }
     }
     choicesMayChange_.clear();
+    toggles_.clear();
     saidDuringAction_.clear();
 
     perform(action);
@@ -543,7 +557,9 @@ void RandomOperator::pressKey(QString& action) {
                                        {Qt::Key_X, "X", "X"},
                                        {Qt::Key_Escape, "Escape", "\x1b"},
                                        {Qt::Key_Down, "Down", ""},
-                                       {Qt::Key_Up, "Up", ""}};
+                                       {Qt::Key_Up, "Up", ""},
+                                       {Qt::Key_F1, "F1", ""},
+                                       {Qt::Key_S, "Ctrl+S", "\x13"}};
     Key key = pickOf(keys);
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
     const char* held = "";
@@ -565,6 +581,13 @@ void RandomOperator::pressKey(QString& action) {
     }
     if (QByteArray(key.name) == "X" || key.key == Qt::Key_Backtab) {
         modifiers |= Qt::ShiftModifier;
+    }
+    // The window's shortcuts: once per press, and never while a menu has
+    // the keyboard.
+    shortcutKey_ = key.key == Qt::Key_F1 || QByteArray(key.name) == "Ctrl+S";
+    if (QByteArray(key.name) == "Ctrl+S") {
+        modifiers = Qt::ControlModifier;
+        held = "";
     }
 
     // A menu that has the keyboard takes Enter and Space on its highlighted
@@ -593,7 +616,7 @@ void RandomOperator::pressKey(QString& action) {
     }
     const bool shifted = (modifiers & Qt::ShiftModifier) != 0;
     const bool letter = key.key >= Qt::Key_A && key.key <= Qt::Key_Z;
-    if (letter) {
+    if (letter && !shortcutKey_) {
         const char c = char((shifted ? 'A' : 'a') + (key.key - Qt::Key_A));
         typed.text =
             (modifiers & Qt::ControlModifier) ? QString(QChar(char(c & 0x1f))) : QString(QChar(c));
@@ -625,14 +648,24 @@ void RandomOperator::pressKey(QString& action) {
     const bool ctrlOrAlt = (modifiers & (Qt::ControlModifier | Qt::AltModifier)) != 0;
     const bool enter = isEnterKey(key.key);
 
+    // A check box or option the operator moved to with Tab takes Space, and
+    // an option its group's arrows; there Space is the box's alone.
+    auto* choice = qobject_cast<QAbstractButton*>(focus);
+    const bool onTabbedChoice = !menu && choice != nullptr &&
+                                qobject_cast<QPushButton*>(choice) == nullptr &&
+                                choice == deliberate_;
+    if (onTabbedChoice &&
+        (key.key == Qt::Key_Space || key.key == Qt::Key_Down || key.key == Qt::Key_Up)) {
+        allowChoiceChanges(choice);
+    }
     // What the operator asks for with this key, by the keyboard table.
     QPushButton* pressed = nullptr;
     if (inMainWindow && !inTextBox && !ctrlOrAlt) {
-        if (letter && !shifted) {
+        if (letter && !shifted && !shortcutKey_) {
             pressed = (key.key == Qt::Key_X || key.key == Qt::Key_Y) ? w_.ui.com_move_xy
                                                                      : w_.ui.com_move_zc;
         }
-        if (key.key == Qt::Key_Space) {
+        if (key.key == Qt::Key_Space && !onTabbedChoice) {
             clearsExpected_ = 1;
         }
     }
@@ -643,14 +676,6 @@ void RandomOperator::pressKey(QString& action) {
         if (pressed == w_.ui.Com_ClrHis) {
             clearsExpected_ = 1;
         }
-    }
-    // A check box or option the operator moved to with Tab takes Space, and
-    // an option its group's arrows.
-    auto* choice = qobject_cast<QAbstractButton*>(focus);
-    if (!menu && choice != nullptr && qobject_cast<QPushButton*>(choice) == nullptr &&
-        choice == deliberate_ &&
-        (key.key == Qt::Key_Space || key.key == Qt::Key_Down || key.key == Qt::Key_Up)) {
-        allowChoiceChanges(choice);
     }
     // Enter anywhere else in the window is the default button: Open Port
     // while the port is closed.
@@ -670,9 +695,16 @@ void RandomOperator::pressKey(QString& action) {
         press();
     }
     QWidget* after = QApplication::focusWidget();
-    const bool tab = key.key == Qt::Key_Tab || key.key == Qt::Key_Backtab;
-    if (after != focus) {
-        // Tab moves the focus on purpose; anything else that moves it does not.
+    // Tab held with Ctrl or Alt moves no focus.
+    const bool tab = (key.key == Qt::Key_Tab || key.key == Qt::Key_Backtab) && !ctrlOrAlt;
+    const auto control = [this](QWidget* widget) {
+        return widget != nullptr && widget->window() == &w_ &&
+               qobject_cast<QMenuBar*>(widget) == nullptr;
+    };
+    if (after != focus && (tab || (control(focus) && control(after)))) {
+        // Tab moves the focus on purpose; anything else that moves it from
+        // one control to another does not. The menu bar's keyboard mode and
+        // other windows borrow the keyboard and give it back where it was.
         deliberate_ = tab ? qobject_cast<QAbstractButton*>(after) : nullptr;
     }
     afterPortAction();
@@ -732,6 +764,16 @@ void RandomOperator::typeIntoBox(QString& action) {
 // real screen it stands beside the console, where a click meant for the
 // console cannot land on it.
 void RandomOperator::offerOnlyThePeer() {
+    // The floating window (F1) stays on top: on a real screen it stands
+    // below the dialog's place, beside the console, where no click meant for
+    // the console lands on it.
+    QWidget* floating = w_.existingFloatWindow();
+    if (hands_.realTime() && floating != nullptr && floating->isVisible() &&
+        floating->frameGeometry().intersects(w_.frameGeometry())) {
+        floating->move(w_.frameGeometry().right() + 20, w_.frameGeometry().top() + 420);
+        QCoreApplication::processEvents();
+        hands_.wait(150);
+    }
     if (!dialogShown()) {
         dialogPlaced_ = false;
         return;
@@ -1014,6 +1056,26 @@ QString RandomOperator::checkCapture() {
 }
 
 QString RandomOperator::checkChoices() {
+    for (const auto& [choice, flips] : toggles_) {
+        if (flips > 1) {
+            return QStringLiteral("(h) %1 flipped %2 times in one action")
+                .arg(nameOf(choice))
+                .arg(flips);
+        }
+    }
+    // (l) Enter and Space act on the button the screen shows them acting on.
+    auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    if (focused != nullptr && focused->window() == &w_) {
+        QStyleOptionButton option;
+        option.initFrom(focused);
+        const bool framed = (option.state & QStyle::State_HasFocus) &&
+                            (option.state & QStyle::State_KeyboardFocusChange);
+        if (framed != (focused == deliberate_)) {
+            return QStringLiteral("(l) %1 %2 the focus frame, but the operator %3 to it with Tab")
+                .arg(nameOf(focused), framed ? "shows" : "does not show",
+                     focused == deliberate_ ? "moved" : "did not move");
+        }
+    }
     for (const auto& [choice, before] : choicesBefore_) {
         if (choice->isChecked() == before) {
             continue;
@@ -1134,6 +1196,11 @@ QString RandomOperator::check() {
         if (portChanges_ > (menuKeyAction_ ? 0 : 1)) {
             return QStringLiteral("(g) the key opened or closed the port %1 times")
                 .arg(portChanges_);
+        }
+        if (shortcutKey_ && shortcutsFired_ > (menuKeyAction_ ? 0 : 1)) {
+            return QStringLiteral("(g) the shortcut fired %1 times%2")
+                .arg(shortcutsFired_)
+                .arg(menuKeyAction_ ? QStringLiteral(" while a menu had the keyboard") : QString());
         }
     } else if (clears_ > clearsExpected_) {
         return QStringLiteral("(g) the history was cleared %1 times, the operator asked for %2")

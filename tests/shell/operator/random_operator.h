@@ -17,11 +17,13 @@
 //   (e) no status text says "nothing was sent" once a frame has gone out;
 //   (f) no action keeps the window busy for more than 100 ms;
 //   (g) whatever a key does, it does once per physical press, however long
-//       the key is held: at most one clear, one port change, one frame; and
-//       nothing at all while the menu bar or a menu has the keyboard;
+//       the key is held: at most one clear, one port change, one frame, one
+//       shortcut (F1, Ctrl+S); and nothing at all while the menu bar or a
+//       menu has the keyboard;
 //   (h) a check box or option changes only when the operator clicked it, or
 //       pressed Space (or an arrow, in its group) on it after moving there
-//       with Tab; Autorefresh runs exactly while its box is ticked;
+//       with Tab, and flips at most once an action however long a key is
+//       held; Autorefresh runs exactly while its box is ticked;
 //   (i) a frame the line does not take whole is refused: not counted, not
 //       in the history, the port closed and the refusal said as it is (no
 //       byte out, or how many reached the controller); the bytes it took are
@@ -29,7 +31,11 @@
 //   (j) nothing thrown leaves an event handler;
 //   (k) at the end, the run's capture (recorded all along) holds every
 //       frame written and every refused frame's bytes the line took, in
-//       order, and nothing else outbound.
+//       order, and nothing else outbound;
+//   (l) a button in the console shows the focus frame exactly when the
+//       operator moved to it with Tab (a trip into the menu bar and back,
+//       or to another window, keeps it there): Enter and Space act on what
+//       the screen shows.
 
 #include "operator_input.h"
 
@@ -165,7 +171,10 @@ private:
     int portChanges_ = 0;
     bool keyAction_ = false;
     bool menuKeyAction_ = false;
+    bool shortcutKey_ = false; // F1 or Ctrl+S
+    int shortcutsFired_ = 0;
     std::map<QAbstractButton*, bool> choicesBefore_;
+    std::map<QAbstractButton*, int> toggles_;
     std::vector<QAbstractButton*> choicesMayChange_;
     std::vector<QAbstractButton*> choicesMustToggle_;
     QString escaped_;
