@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <csignal>
 #include <optional>
+#include <vector>
 #include <sys/resource.h>
 
 namespace {
@@ -144,8 +145,16 @@ void HistoryCommandsTest::recordThroughTheWindow() {
     QCOMPARE(w.statusMessage(), "Could not record the history to " +
                                     QDir::toNativeSeparators(dir.path()) + ": it is a folder");
 
+    // The new file's folder is synced when it is made, and its lines when it
+    // ends (and every 750 ms between).
+    std::vector<SyncKind> syncs;
+    SetSyncGateForTesting([&syncs](SyncKind kind) {
+        syncs.push_back(kind);
+        return 0;
+    });
     answer = path;
     entry->trigger();
+    QCOMPARE(syncs, std::vector<SyncKind>{SyncKind::Folder});
     QVERIFY(entry->isChecked());
     QVERIFY(!indicator->isHidden());
     QVERIFY(indicator->text().contains(QDir::toNativeSeparators(path)));
@@ -162,8 +171,10 @@ void HistoryCommandsTest::recordThroughTheWindow() {
     w.history().appendText("second");
     QTRY_COMPARE(readAll(path), header + "\"before\"\r\n\"first\"\r\n\"second\"\r\n");
 
-    // Unticked: ended, and the file takes no more.
+    // Unticked: ended, synced, and the file takes no more.
     entry->trigger();
+    SetSyncGateForTesting({});
+    QCOMPARE(syncs.back(), SyncKind::FileData);
     QVERIFY(!entry->isChecked());
     QVERIFY(indicator->isHidden());
     QCOMPARE(w.statusMessage(),
