@@ -24,8 +24,8 @@
 #include <cerrno>
 #include <csignal>
 #include <optional>
-#include <vector>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
