@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -16,6 +15,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -95,18 +95,12 @@ protected:
         return path;
     }
 
-    // The names in the folder, sorted.
-    std::string Listing() const {
-        std::vector<std::string> names;
+    std::set<std::string> names() const {
+        std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
-            names.push_back(entry.path().filename().string());
+            names.insert(entry.path().filename().string());
         }
-        std::sort(names.begin(), names.end());
-        std::string listing;
-        for (const std::string& name : names) {
-            listing += name + "\n";
-        }
-        return listing;
+        return names;
     }
 
     ScratchFolder scratch_;
@@ -267,17 +261,17 @@ TEST_F(HistoryCaptureCli, OutIsNeverTheInputAndOnlyEverWhole) {
 
     const std::string out = dir_ + "/out.pcapng";
     std::ofstream(out) << "old";
-    const std::string files = Listing();
+    const auto files = names();
     // Stopped while it reads: standard input stays open, then it is
     // interrupted.
     StartedProgram program({KELMORA_HISTORY_PATH, "--pcapng", out, "-"}, dir_, "", "");
     ASSERT_TRUE(program.write(original.substr(0, original.size() / 2)));
-    while (Listing() == files) {
+    while (names() == files) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1)); // until it writes aside
     }
     EXPECT_EQ(program.wait(true), 0);
     EXPECT_EQ(ReadFile(out), "old");
-    EXPECT_EQ(Listing(), files);
+    EXPECT_EQ(names(), files);
 }
 
 // A symbolic link to the input is the input too.
