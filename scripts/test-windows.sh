@@ -14,9 +14,9 @@ build_dir="${KELMORA_WINDOWS_BUILD_DIR:-$root/build-windows}"
 linux_build="${KELMORA_BUILD_DIR:-$root/build}"
 mkdir -p "$build_dir"
 
-# The Linux kelmora-history to compare with.
+# The Linux kelmora-history to compare with (scripts/test.sh has built it).
 if [[ ! -f "$linux_build/CMakeCache.txt" ]]; then
-  KELMORA_BUILD_DIR="$linux_build" "$root/scripts/build.sh"
+  cmake -S "$root" -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$linux_build" --target kelmora-history --parallel "$(nproc)"
 
