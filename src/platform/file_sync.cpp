@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #ifdef _WIN32
 #include <io.h>
@@ -32,9 +31,16 @@ std::string WindowsReason(DWORD error) {
 }
 #endif
 
+// The folder part of `path`; a root keeps its separator ("/", "C:\\").
+// (On Windows, std::filesystem gives a narrow name back as UTF-8, not in
+// the system's code page it came in.)
 std::string FolderOf(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
+    const std::size_t slash = path.find_last_of(kPathSeparators);
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    const bool root = slash == 0 || path[slash - 1] == ':';
+    return path.substr(0, root ? slash + 1 : slash);
 }
 
 } // namespace

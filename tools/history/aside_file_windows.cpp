@@ -1,7 +1,6 @@
 #include "aside_file.h"
 
 #include <fcntl.h>
-#include <filesystem>
 #include <io.h>
 #include <system_error>
 #include <windows.h>
@@ -40,13 +39,20 @@ std::string LookUpOutput(const std::string& path, OutputName& name) {
         return error == ERROR_FILE_NOT_FOUND ? std::string() : Reason(error);
     }
     name.direct = ::GetFileType(file) != FILE_TYPE_DISK; // NUL, CON, a pipe
-    ::CloseHandle(file);
-    std::error_code failed;
-    if (!name.direct &&
-        std::filesystem::is_symlink(std::filesystem::symlink_status(path, failed))) {
-        name.replaced = std::filesystem::canonical(path, failed).string();
+    // A link is written through: the file it leads to (opened above) is
+    // the one replaced.
+    std::string refusal;
+    if (!name.direct && (::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        char target[32768];
+        const DWORD length = ::GetFinalPathNameByHandleA(file, target, sizeof target, 0);
+        if (length == 0 || length >= sizeof target) {
+            refusal = Reason(::GetLastError());
+        } else {
+            name.replaced.assign(target, length);
+        }
     }
-    return failed ? failed.message() : std::string();
+    ::CloseHandle(file);
+    return refusal;
 }
 
 std::string CreateAside(const std::string& prefix, const OutputName&, std::string& aside,

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "aside_file.h"
 #include "file_sync.h"
@@ -12,18 +11,18 @@ OutputFile::~OutputFile() {
 }
 
 std::string OutputFile::open(const std::string& path) {
-    OutputName name;
-    if (std::string refusal = LookUpOutput(path, name); !refusal.empty()) {
+    OutputName facts;
+    if (std::string refusal = LookUpOutput(path, facts); !refusal.empty()) {
         return refusal;
     }
-    target_ = name.replaced;
-    if (name.direct) {
+    target_ = facts.replaced;
+    if (facts.direct) {
         stream_ = std::fopen(path.c_str(), "wb");
         return stream_ ? std::string() : std::strerror(errno);
     }
-    std::filesystem::path aside(target_);
-    aside.replace_filename("." + aside.filename().string() + ".kelmora-");
-    return CreateAside(aside.string(), name, aside_, stream_);
+    const std::size_t name = target_.find_last_of(kPathSeparators) + 1; // 0 when none
+    const std::string prefix = target_.substr(0, name) + "." + target_.substr(name) + ".kelmora-";
+    return CreateAside(prefix, facts, aside_, stream_);
 }
 
 std::string OutputFile::commit() {
