@@ -20,7 +20,9 @@ packages=(
 # openbox, bc),
 # "fuzz" (clang), "package" (what CPack's Debian generator and lintian need),
 # "accessibility" (Xvfb, the AT-SPI bus and its Python client), "screen-bench"
-# (Xvfb, openbox, CuteCom, xdotool, the AT-SPI bus and a session bus for it).
+# (Xvfb, openbox, CuteCom, xdotool, the AT-SPI bus and a session bus for it),
+# "windows" (MinGW-w64 with posix threads and 64-bit Wine, for the Windows
+# build and its tests).
 for extra in "$@"; do
   case "$extra" in
     screenshot) packages+=(xvfb xauth x11-apps imagemagick xdotool openbox bc) ;;
@@ -29,6 +31,7 @@ for extra in "$@"; do
     accessibility) packages+=(xvfb xauth dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0) ;;
     screen-bench)
       packages+=(xvfb xauth x11-utils openbox cutecom xdotool at-spi2-core dbus-daemon) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done

@@ -2,7 +2,9 @@
 # The README's test command: installs what is missing, builds, checks the
 # formatting and runs every test, then runs them all again built with
 # AddressSanitizer, LeakSanitizer and UBSan (scripts/test-sanitized.sh,
-# build-asan/). Exits non-zero on any failure.
+# build-asan/). Between the two, the Windows build of the Qt-free part runs
+# its tests under Wine (scripts/test-windows.sh, build-windows/). Exits
+# non-zero on any failure.
 #
 # Every run names the desktop it runs on, so the result does not hang on the
 # machine's own locale, fonts, scale or time zone. The tests labelled
@@ -48,4 +50,5 @@ env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 TZ=Europe/Berlin HOME="$second_home" QT_
   FONTCONFIG_FILE="$fonts/monospace-noto.conf" \
   ctest --output-on-failure --parallel "$(nproc)" --timeout 300 -L '^desktop$'
 echo "Second desktop: $((SECONDS - start)) s"
+"$root/scripts/test-windows.sh"
 "$root/scripts/test-sanitized.sh"

@@ -11,6 +11,13 @@
 #include <functional>
 #include <string>
 
+// What separates a path's folders: Windows takes both slashes.
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 enum class SyncKind { FileData, Folder };
 
 // Syncs the data written to the open file `fd`; empty on success, else why

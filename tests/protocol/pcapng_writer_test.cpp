@@ -2,16 +2,14 @@
 // pcapng layout, and a file of them read back by tshark and capinfos: the
 // programs the captures are for are the real judges of the format.
 
+#include "tool_run.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "pcapng_writer.h"
 
@@ -90,45 +88,18 @@ TEST(PcapngWriter, SectionHeaderBlockByHand) {
 
 // clang-format on
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun Capture(const std::string& command) {
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        return run;
-    }
-    std::array<char, 4096> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.out.append(buffer.data(), got);
-    }
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-}
-
 class PcapngFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/pcapng-test-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        path_ = dir_ + "/written.pcapng";
-    }
-    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-
-    std::string dir_;
-    std::string path_;
+    ScratchFolder scratch_;
+    const std::string dir_ = scratch_.path();
+    const std::string path_ = dir_ + "/written.pcapng";
 };
 
 // tshark reads every packet with its time to the nanosecond, its direction,
 // its bytes and its comment; capinfos names the link type, the interface and
 // the section's comment.
 TEST_F(PcapngFile, TsharkAndCapinfosReadIt) {
+    SKIP_ON_WINDOWS("runs Linux's tshark and capinfos");
     std::string out64(64, '\0');
     out64[0] = 0x02;
     out64[1] = 0x11;
@@ -147,9 +118,10 @@ TEST_F(PcapngFile, TsharkAndCapinfosReadIt) {
     }
     // Wireshark's own names for what the blocks carry.
     const ToolRun fields =
-        Capture("HOME=" + dir_ + " tshark -r " + path_ +
-                " -T fields -E separator=';' -e frame.time_epoch -e frame.len -e "
-                "frame.packet_flags_direction -e frame.comment -e data.data 2>/dev/null");
+        RunCommand("HOME=" + dir_ + " tshark -r " + path_ +
+                       " -T fields -E separator=';' -e frame.time_epoch -e frame.len -e "
+                       "frame.packet_flags_direction -e frame.comment -e data.data",
+                   dir_);
     ASSERT_EQ(fields.status, 0) << fields.out;
     const std::string expected =
         "1700000000.123456789;64;0x00000002;;0211" + std::string(122, '0') + "7f\n" +
@@ -163,7 +135,8 @@ TEST_F(PcapngFile, TsharkAndCapinfosReadIt) {
     want.replace(want.find(std::string(64, ' ')), 64, inHex);
     EXPECT_EQ(fields.out, want);
 
-    const ToolRun info = Capture("HOME=" + dir_ + " capinfos " + path_ + " 2>&1");
+    ToolRun info = RunCommand("HOME=" + dir_ + " capinfos " + path_, dir_);
+    info.out += info.err;
     ASSERT_EQ(info.status, 0) << info.out;
     EXPECT_NE(info.out.find("File type:           Wireshark/... - pcapng"), std::string::npos)
         << info.out;

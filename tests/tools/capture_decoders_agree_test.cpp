@@ -21,8 +21,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "command_decoding.h"
@@ -259,13 +257,8 @@ private:
 
 class CaptureDecodersAgree : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/kelmora-agree-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-    }
-    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-    std::string dir_;
+    ScratchFolder scratch_;
+    const std::string dir_ = scratch_.path();
 };
 
 TEST_F(CaptureDecodersAgree, EveryFieldOfEveryFrame) {
@@ -323,7 +316,7 @@ TEST_F(CaptureDecodersAgree, EveryFieldOfEveryFrame) {
         }
     }
 
-    const ToolRun csv = RunTool(std::string(KELMORA_HISTORY_PATH) + " --csv " + capture, dir_);
+    const ToolRun csv = RunProgram({KELMORA_HISTORY_PATH, "--csv", capture}, dir_);
     EXPECT_EQ(csv.status, 1);
     EXPECT_EQ(csv.err, "kelmora-history: " + capture + ": packet " + std::to_string(oddIndex + 1) +
                            " (enhanced packet block at offset " + std::to_string(oddOffset) +

@@ -16,7 +16,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "command_frames.h"
@@ -29,8 +28,10 @@ namespace {
 const std::string kHeader =
     "index,direction,elapsed_ms,command,counter,mode,error,x,y,z,c,fill_percent,switches,aux,raw";
 
-ToolRun RunReader(const std::string& args, const std::string& dir) {
-    return RunCommand(std::string(KELMORA_HISTORY_PATH) + " " + args, dir);
+ToolRun RunReader(const std::vector<std::string>& args, const std::string& dir) {
+    std::vector<std::string> line = {KELMORA_HISTORY_PATH};
+    line.insert(line.end(), args.begin(), args.end());
+    return RunProgram(line, dir);
 }
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -177,7 +178,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
         SCOPED_TRACE(name);
         const std::string path = base + "/" + name;
         ASSERT_TRUE(SaveHistory(history, QString::fromStdString(path), "V0.5B", now).ok);
-        const ToolRun run = RunReader("--csv " + path, base);
+        const ToolRun run = RunReader({"--csv", path}, base);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
         const std::vector<std::string> lines = Split(run.out, '\n');
@@ -190,7 +191,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
             fields.erase(fields.begin());
             EXPECT_EQ(fields, expected[i]) << "entry " << i + 1;
         }
-        const ToolRun text = RunReader(path, base);
+        const ToolRun text = RunReader({path}, base);
         EXPECT_EQ(text.status, 0);
         EXPECT_EQ(Split(text.out, '\n').size(), expected.size() + 1);
     }
@@ -206,7 +207,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
     file += std::string(5000, 'x') + "\r\n";         // longer than any line
     file += expected[0][13];                         // no quotes, no line end
     std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
-    const ToolRun run = RunReader("--csv " + path, base);
+    const ToolRun run = RunReader({"--csv", path}, base);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 4) << run.err;
     for (std::size_t k : {1, 2, 4, 5}) {
@@ -218,7 +219,7 @@ TEST(HistoryReader, ASavedHistoryReadsBackFieldByField) {
     EXPECT_EQ(rows[expected.size() + 1].substr(0, std::to_string(expected.size() + 1).size() + 1),
               std::to_string(expected.size() + 1) + ",");
 
-    EXPECT_EQ(RunReader(base + "/no-such-file", base).status, 2);
+    EXPECT_EQ(RunReader({base + "/no-such-file"}, base).status, 2);
 }
 
 } // namespace

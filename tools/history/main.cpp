@@ -9,7 +9,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
+#include "aside_file.h"
 #include "capture_file_reader.h"
 #include "history_capture_writer.h"
 #include "history_reader.h"
@@ -48,7 +53,7 @@ constexpr std::string_view kCaptureMagic("\x0A\x0D\x0D\x0A", 4);
 // Output that failed is said once, with the reason, and ends the reading:
 // a full disk or a reader that went away (standard output closed: SIGPIPE
 // is ignored so that the write fails with EPIPE instead of the signal
-// ending the program without a word).
+// ending the program without a word; Windows has no such signal).
 struct Output {
     std::FILE* stream = stdout;
     const char* name = "standard output";
@@ -94,13 +99,26 @@ void Complain(std::string_view problem) {
     std::fwrite(problem.data(), 1, problem.size(), stderr);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The standard streams carry bytes as they are: on Windows they would
+// otherwise turn LF into CR LF on the way out, and take CR LF for LF and
+// Ctrl+Z for the end on the way in, which breaks captures and histories.
+void PrepareStandardStreams() {
+#ifdef _WIN32
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+#else
     std::signal(SIGPIPE, SIG_IGN);
     // A file size limit fails the write (said, status 2) rather than ending
     // the program with the output half written.
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    PrepareStandardStreams();
     HistoryOutput format = HistoryOutput::Text;
     bool csvAsked = false;
     const char* path = nullptr;

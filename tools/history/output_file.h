@@ -32,7 +32,3 @@ private:
     std::string aside_;  // empty when written directly
     std::FILE* stream_ = nullptr;
 };
-
-// Whether `path` names the file open as `fd` (by any path or link): writing
-// it would destroy the input while it is read.
-bool IsSameFile(int fd, const std::string& path);
