@@ -8,6 +8,7 @@ packages=(
   g++ make cmake
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
+  libcli11-dev nlohmann-json3-dev
   clang-format
   fonts-dejavu-core
   poppler-utils

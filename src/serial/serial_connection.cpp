@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device_probe.h"
+#include "port_holder.h"
 #include "serial_error_decisions.h"
 
 #include <QMetaObject>
@@ -81,6 +82,10 @@ SerialResult SerialConnection::open() {
         facts.characterDevice = node.characterDevice;
         facts.settingsText = settingsText_;
         facts.membershipHint = UsesDialoutGroup();
+        if (facts.error == QSerialPort::PermissionError || facts.error == QSerialPort::OpenError) {
+            if (const std::optional<PortHolder> holder = FindPortHolder(portLocation_))
+                facts.holder = PortHolderText(*holder);
+        }
         port_.clearError();
         return DecideOpenFailure(facts);
     }
@@ -156,7 +161,7 @@ void SerialConnection::discardInput() {
 
 void SerialConnection::onReadyRead() {
     consecutiveReadErrors_ = 0;
-    if (lossPending_ || port_.bytesAvailable() < ReceiveThreshold)
+    if (lossPending_ || port_.bytesAvailable() < receiveThreshold_)
         return;
     commEvent_ = CommEvent::Receive;
     emit onComm();

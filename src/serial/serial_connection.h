@@ -63,6 +63,10 @@ public:
     // Drops everything waiting, what the system still buffers included.
     void discardInput();
 
+    // A reader that cuts blocks out of the stream itself (a command-line
+    // client) hears of every byte: 1. The console keeps ReceiveThreshold.
+    void setReceiveThreshold(qint64 bytes) { receiveThreshold_ = bytes; }
+
     // The kind of the latest notification: CommEvent::Receive (2) for data.
     int commEvent() const { return commEvent_; }
 
@@ -90,6 +94,7 @@ private:
     QString portLocation_;
     QString settingsText_;
     LineSettings settings_;
+    qint64 receiveThreshold_ = ReceiveThreshold;
     int commEvent_ = CommEvent::None;
     int consecutiveReadErrors_ = 0;
     bool opening_ = false;

@@ -15,7 +15,9 @@ SerialResult DecideOpenFailure(const OpenFailureFacts& facts) {
         if (facts.accessible) {
             return SerialResult::failure(
                 SerialFailure::Busy,
-                QStringLiteral("Port %1 is in use by another program").arg(port));
+                QStringLiteral("Port %1 is in use by %2")
+                    .arg(port, facts.holder.isEmpty() ? QStringLiteral("another program")
+                                                      : facts.holder));
         }
         return SerialResult::failure(
             SerialFailure::PermissionDenied,
@@ -25,6 +27,10 @@ SerialResult DecideOpenFailure(const OpenFailureFacts& facts) {
                       .arg(port)
                 : QStringLiteral("No permission to open %1").arg(port));
     case QSerialPort::OpenError:
+        if (!facts.holder.isEmpty()) {
+            return SerialResult::failure(
+                SerialFailure::Busy, QStringLiteral("Port %1 is in use by %2").arg(port, facts.holder));
+        }
         return SerialResult::failure(SerialFailure::Busy,
                                      QStringLiteral("Port %1 is already open").arg(port));
     case QSerialPort::UnsupportedOperationError:

@@ -19,6 +19,7 @@ struct OpenFailureFacts {
     bool characterDevice = true; // the node is a device, not a plain file
     QString settingsText;        // the line settings the open applied
     bool membershipHint = true;  // name the dialout group in a permission reason
+    QString holder;              // who holds the port ("kelmora-ctl (process 1234)"), if known
 };
 
 SerialResult DecideOpenFailure(const OpenFailureFacts& facts);

@@ -1,13 +1,14 @@
 #pragma once
-// The send path's view of the console: the port (FrameLink) and the three
-// lists (FrameLog). Both forward to objects the main window owns.
+// The send path's view of the console: the three lists (FrameLog), which
+// forward to models the main window owns. Its port is a SerialLink.
 
 #include <frames/command_channel.h>
+
+#include "serial_link.h"
 
 #include <functional>
 
 class HistoryModel;
-class SerialConnection;
 
 class ConsoleLog : public FrameLog {
 public:
@@ -26,22 +27,4 @@ private:
     HistoryModel& datasets_;
     HistoryModel& history_;
     std::function<HistoryModel&()> floatModel_;
-};
-
-class SerialLink : public FrameLink {
-public:
-    // Told of the bytes of each block that reached the line (all of it, or
-    // the first bytes of one the port refused), with the real time the
-    // write began (nanoseconds since 1970).
-    using WrittenTap =
-        std::function<void(const std::uint8_t* data, std::size_t size, std::int64_t unixNs)>;
-
-    explicit SerialLink(SerialConnection& connection) : connection_(connection) {}
-    bool isOpen() const override;
-    std::size_t writeBlock(const std::uint8_t* data, std::size_t size) override;
-    void setWrittenTap(WrittenTap tap) { tap_ = std::move(tap); }
-
-private:
-    SerialConnection& connection_;
-    WrittenTap tap_;
 };
