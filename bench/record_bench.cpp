@@ -21,6 +21,7 @@
 // Prints "record.name=value" lines.
 
 #include "bench_figures.h"
+#include "process_cpu.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,20 +58,7 @@ long long cpuTicks(qint64 pid) {
     return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : -1;
 }
 
-// Time on a CPU of every thread of the process, in nanoseconds, from the
-// scheduler's own accounting (/proc/PID/task/*/schedstat): finer than the
-// clock ticks of /proc/PID/stat.
-long long cpuNanoseconds(qint64 pid) {
-    long long total = 0;
-    const QString tasks = QString("/proc/%1/task").arg(pid);
-    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile schedstat(tasks + "/" + task + "/schedstat");
-        if (schedstat.open(QIODevice::ReadOnly)) {
-            total += schedstat.readAll().split(' ').at(0).toLongLong();
-        }
-    }
-    return total;
-}
+using bench::cpuNanoseconds;
 
 class Child {
 public:

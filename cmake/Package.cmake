@@ -21,8 +21,9 @@ is kept in a communication history that can be copied, printed and saved.
 The package also holds kelmora-sim, a controller simulator on a
 pseudo-terminal for trying the console without the machine, and
 kelmora-history, which reads saved histories and captures of the line as
-decoded lines or CSV and turns a history into a pcapng capture, and
-kelmora.lua, a Wireshark dissector for such captures.]])
+decoded lines or CSV and turns a history into a pcapng capture,
+kelmora-ctl, which sends every command and watches the status from a shell
+or a job file, and kelmora.lua, a Wireshark dissector for such captures.]])
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

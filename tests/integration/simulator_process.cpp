@@ -37,3 +37,20 @@ SimulatorProcess::~SimulatorProcess() {
         process_.waitForFinished(kStopTimeoutMs);
     }
 }
+
+QByteArray SimulatorProcess::nextLine(int timeoutMs) {
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(timeoutMs)) {
+            return {};
+        }
+    }
+    return process_.readLine().trimmed();
+}
+
+QList<QByteArray> SimulatorProcess::linesUntilQuiet(int quietMs) {
+    QList<QByteArray> lines;
+    for (QByteArray line = nextLine(quietMs); !line.isEmpty(); line = nextLine(quietMs)) {
+        lines << line;
+    }
+    return lines;
+}

@@ -18,6 +18,12 @@ public:
     QString devicePath() const { return devicePath_; }
     // Why the program is not ready, for a test's failure message.
     QString problem() const { return problem_; }
+    // The next line it printed (with --hex: a frame it received), or an
+    // empty text when none came within the time.
+    QByteArray nextLine(int timeoutMs = 2000);
+    // Every line it printed within `quietMs` of the last one.
+    QList<QByteArray> linesUntilQuiet(int quietMs = 300);
+    qint64 pid() const { return process_.processId(); }
 
 private:
     QProcess process_;

@@ -32,14 +32,17 @@ rm -f "$stage.log"
 # Exactly these files: a missing one breaks the menu, the manual or the
 # package; a stray one (a test, a library, a header) has no place in it.
 expected="bin/kelmora
+bin/kelmora-ctl
 bin/kelmora-history
 bin/kelmora-sim
 $lua_dir/kelmora.lua
 share/applications/$app_id.desktop
+share/bash-completion/completions/kelmora-ctl
 share/doc/kelmora/changelog.gz
 share/doc/kelmora/copyright
 share/icons/hicolor/scalable/apps/$app_id.svg
 share/lintian/overrides/kelmora
+share/man/man1/kelmora-ctl.1.gz
 share/man/man1/kelmora-history.1.gz
 share/man/man1/kelmora-sim.1.gz
 share/man/man1/kelmora.1.gz
@@ -49,7 +52,7 @@ if [[ "$staged" != "$expected" ]]; then
   fail "staged files differ from the package's list:"
   diff <(echo "$expected") <(echo "$staged") >&2
 fi
-for program in kelmora kelmora-sim kelmora-history; do
+for program in kelmora kelmora-sim kelmora-history kelmora-ctl; do
   [[ -x "$stage/bin/$program" ]] || fail "bin/$program is not executable"
 done
 
@@ -119,6 +122,20 @@ if [[ -x "$stage/bin/kelmora-history" ]]; then
   run "kelmora-history --version" 0 "$stage/bin/kelmora-history" --version
   [[ "$out" == "kelmora-history ${version_line#Kelmora }" ]] || fail "kelmora-history --version printed '$out'"
 fi
+if [[ -x "$stage/bin/kelmora-ctl" ]]; then
+  run "kelmora-ctl --help" 0 "$stage/bin/kelmora-ctl" --help
+  [[ "$out" == "Usage: kelmora-ctl "* && -z "$err" ]] || fail "kelmora-ctl --help printed '$out'"
+  ctl_usage="$out"
+  run "kelmora-ctl --version" 0 "$stage/bin/kelmora-ctl" --version
+  [[ "$out" == "kelmora-ctl ${version_line#Kelmora }" ]] || fail "kelmora-ctl --version printed '$out'"
+  # Its completion offers every subcommand its usage lists.
+  completion="$stage/share/bash-completion/completions/kelmora-ctl"
+  offered="$(bash -c 'source "$1"; COMP_WORDS=(kelmora-ctl ""); COMP_CWORD=1; _kelmora_ctl
+                      echo "${COMPREPLY[*]}"' _ "$completion" 2>&1)"
+  for subcommand in $(sed -n '/^Subcommands:/,/^$/p' <<<"$ctl_usage" | awk 'NR > 1 && NF {print $1}'); do
+    [[ " $offered " == *" $subcommand "* ]] || fail "the completion does not offer $subcommand"
+  done
+fi
 
 # The dissector: in the folder that Wireshark on this system calls its
 # global Lua plugin folder (under the /usr prefix the package installs to),
@@ -153,7 +170,7 @@ fi
 # The manual pages: compressed, rendered without a warning, with the
 # sections an operator looks for, and naming every option the program's own
 # usage text lists.
-for page in kelmora kelmora-sim kelmora-history; do
+for page in kelmora kelmora-sim kelmora-history kelmora-ctl; do
   file="$stage/share/man/man1/$page.1.gz"
   [[ -f "$file" ]] || continue
   gzip -t "$file" || fail "$page.1.gz is not gzip"
@@ -166,6 +183,7 @@ for page in kelmora kelmora-sim kelmora-history; do
   case "$page" in
     kelmora) usage="${console_usage:-}" ;;
     kelmora-sim) usage="${simulator_usage:-}" ;;
+    kelmora-ctl) usage="${ctl_usage:-}" ;;
     *) usage="${reader_usage:-}" ;;
   esac
   for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$usage" | sort -u); do

@@ -23,9 +23,11 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     bool csv = false;
     bool version = false;
 
-    CLI::App app("Drives and watches the Kelmora motion controller from a shell: the console's\n"
-                 "frames, byte for byte, without its window.",
-                 "kelmora-ctl");
+    CLI::App app("", "kelmora-ctl");
+    app.footer("Drives and watches the Kelmora motion controller from a shell: the console's\n"
+               "frames, byte for byte, without its window. Exit status: 0 done, 1 usage,\n"
+               "2 bad input (nothing sent), 3 the line failed or is in use, 4 no answer in\n"
+               "time, 5 the controller reported an error or an expect failed. See kelmora-ctl(1).");
     app.fallthrough();
     app.require_subcommand(0, 1);
     app.add_option("--port,-p", options.port, "the serial port: a device (/dev/ttyUSB0) or a number");
@@ -63,7 +65,7 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
         return Stop(ExitStatus::Usage, std::string(error.what()) + "\nRun with --help for more.");
     }
     if (version) {
-        return Stop(ExitStatus::Done, "kelmora-ctl " KELMORA_VERSION_TEXT);
+        return Stop(ExitStatus::Done, "kelmora-ctl " KELMORA_VERSION_TEXT " (" KELMORA_PACKAGE_VERSION ")");
     }
     if (app.get_subcommands().empty()) {
         return Stop(ExitStatus::Usage, "A subcommand is required.\n" + app.help());
@@ -72,7 +74,7 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     if (!timeout.empty()) {
         const auto limit = ParseDuration(timeout);
         if (!limit || limit->count() == 0) {
-            return Stop(ExitStatus::BadInput, "--timeout: a time such as 2s or 500ms, not \"" + timeout + "\"");
+            return Stop(ExitStatus::BadInput, "--timeout: a time such as 2s or 500ms, not \"" + timeout + "\"; nothing was sent");
         }
         options.timeout = *limit;
         options.timeoutGiven = true;
@@ -80,7 +82,7 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     if (!every.empty()) {
         const auto interval = ParseDuration(every);
         if (!interval || interval->count() == 0) {
-            return Stop(ExitStatus::BadInput, "--every: a time such as 1s or 200ms, not \"" + every + "\"");
+            return Stop(ExitStatus::BadInput, "--every: a time such as 1s or 200ms, not \"" + every + "\"; nothing was sent");
         }
         options.every = *interval;
     }

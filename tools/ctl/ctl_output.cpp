@@ -61,7 +61,12 @@ void CtlOutput::line(const std::string& text) {
     std::fputs(text.c_str(), out_);
     std::fputc('\n', out_);
     // Whoever reads a pipe sees each line as it happens.
-    std::fflush(out_);
+    if (std::fflush(out_) != 0 && !closed_) {
+        closed_ = true;
+        if (onClosed_) {
+            onClosed_();
+        }
+    }
 }
 
 void CtlOutput::csvRow(std::string_view raw) {

@@ -8,6 +8,7 @@
 #include "line_session.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 class CtlOutput {
@@ -15,6 +16,9 @@ public:
     CtlOutput(OutputFormat format, std::FILE* out, std::FILE* err);
 
     OutputFormat format() const { return format_; }
+    // Called once when standard output is gone (a reader such as head
+    // that has read enough): the run then ends as if stopped.
+    void setOnClosed(std::function<void()> onClosed) { onClosed_ = std::move(onClosed); }
 
     // The CSV header; nothing in the other forms.
     void begin();
@@ -39,4 +43,6 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     std::size_t csvIndex_ = 0;
+    std::function<void()> onClosed_;
+    bool closed_ = false;
 };

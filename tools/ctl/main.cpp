@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
 
     LineSession session;
     StopSignals stopSignals([&session](int signal) { session.requestStop(signal); });
+    output.setOnClosed([&session] { session.requestStop(SIGPIPE); });
     Recording recording;
     if (!options.record.empty()) {
         recording.history = std::make_unique<HistoryModel>();
