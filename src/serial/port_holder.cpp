@@ -14,10 +14,14 @@ namespace {
 // The folders a lock file may be in, in the order Qt's serial port tries
 // them when it creates one.
 QStringList LockFolders() {
-    return {QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"),
-            QStringLiteral("/var/spool/locks"),  QStringLiteral("/var/spool/uucp"),
-            QStringLiteral("/tmp"),              QStringLiteral("/var/tmp"),
-            QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),
+    return {QStringLiteral("/var/lock"),
+            QStringLiteral("/etc/locks"),
+            QStringLiteral("/var/spool/locks"),
+            QStringLiteral("/var/spool/uucp"),
+            QStringLiteral("/tmp"),
+            QStringLiteral("/var/tmp"),
+            QStringLiteral("/var/lock/lockdev"),
+            QStringLiteral("/run/lock"),
             QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
 }
 

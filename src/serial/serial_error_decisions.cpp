@@ -13,11 +13,11 @@ SerialResult DecideOpenFailure(const OpenFailureFacts& facts) {
         // Qt reports a lock held by someone else, an exclusive open and a
         // refused access alike; only the access check tells them apart.
         if (facts.accessible) {
-            return SerialResult::failure(
-                SerialFailure::Busy,
-                QStringLiteral("Port %1 is in use by %2")
-                    .arg(port, facts.holder.isEmpty() ? QStringLiteral("another program")
-                                                      : facts.holder));
+            return SerialResult::failure(SerialFailure::Busy,
+                                         QStringLiteral("Port %1 is in use by %2")
+                                             .arg(port, facts.holder.isEmpty()
+                                                            ? QStringLiteral("another program")
+                                                            : facts.holder));
         }
         return SerialResult::failure(
             SerialFailure::PermissionDenied,
@@ -29,7 +29,8 @@ SerialResult DecideOpenFailure(const OpenFailureFacts& facts) {
     case QSerialPort::OpenError:
         if (!facts.holder.isEmpty()) {
             return SerialResult::failure(
-                SerialFailure::Busy, QStringLiteral("Port %1 is in use by %2").arg(port, facts.holder));
+                SerialFailure::Busy,
+                QStringLiteral("Port %1 is in use by %2").arg(port, facts.holder));
         }
         return SerialResult::failure(SerialFailure::Busy,
                                      QStringLiteral("Port %1 is already open").arg(port));

@@ -66,9 +66,15 @@ const std::vector<std::pair<QString, ConsoleAction>>& CommandTable() {
          "--ramp 10000001",
          [](Main_frm& w) {
              w.ui.Option1[1]->click();
-             SetTexts({{w.ui.x_z[0], "1.5"}, {w.ui.y_c[0], "-2.25"}, {w.ui.x_z[1], "1e3"},
-                       {w.ui.y_c[1], "0.1"}, {w.ui.x_z[2], "0"}, {w.ui.y_c[2], "0"},
-                       {w.ui.x_z[3], "0"}, {w.ui.y_c[3], "0"}, {w.ui.v_end, "10.5"},
+             SetTexts({{w.ui.x_z[0], "1.5"},
+                       {w.ui.y_c[0], "-2.25"},
+                       {w.ui.x_z[1], "1e3"},
+                       {w.ui.y_c[1], "0.1"},
+                       {w.ui.x_z[2], "0"},
+                       {w.ui.y_c[2], "0"},
+                       {w.ui.x_z[3], "0"},
+                       {w.ui.y_c[3], "0"},
+                       {w.ui.v_end, "10.5"},
                        {w.ui.num_coord, "9"}});
              w.ui.Check1[7]->setChecked(true);
              w.ui.Check1[0]->setChecked(true);
@@ -77,14 +83,18 @@ const std::vector<std::pair<QString, ConsoleAction>>& CommandTable() {
         {"zero-point --x 10 --y -20 --z 2.5 --c 2147483647",
          [](Main_frm& w) {
              w.ui.null_step_option->click();
-             SetTexts({{w.ui.Null_x, "10"}, {w.ui.Null_y, "-20"}, {w.ui.Null_z, "2.5"},
+             SetTexts({{w.ui.Null_x, "10"},
+                       {w.ui.Null_y, "-20"},
+                       {w.ui.Null_z, "2.5"},
                        {w.ui.Null_c, "2147483647"}});
              w.Nullpunkt_setzen_Click();
          }},
         {"zero-point --units mm --x 0.1 --c -3",
          [](Main_frm& w) {
              w.ui.Null_mm_option->click();
-             SetTexts({{w.ui.Null_x, "0.1"}, {w.ui.Null_y, "0"}, {w.ui.Null_z, "0"},
+             SetTexts({{w.ui.Null_x, "0.1"},
+                       {w.ui.Null_y, "0"},
+                       {w.ui.Null_z, "0"},
                        {w.ui.Null_c, "-3"}});
              w.Nullpunkt_setzen_Click();
          }},
@@ -194,7 +204,8 @@ void CtlTest::jobWithEveryKindRunsToItsEndAndRecordsWhatItPrinted() {
                                       "expect mode == 2\n"
                                       "expect error == 0\n");
     const QString capture = dir.filePath("job.pcapng");
-    const CtlRun run = RunCtl({"--port", sim.devicePath(), "--csv", "--record", capture, "run", job});
+    const CtlRun run =
+        RunCtl({"--port", sim.devicePath(), "--csv", "--record", capture, "run", job});
     QVERIFY2(run.exit == 0, run.err.constData());
     QVERIFY(run.err.contains("line 16: expect error == 0: error is 0: as expected"));
     // The capture holds what was printed, row for row (the elapsed times
@@ -222,9 +233,9 @@ void CtlTest::stopsBeforeTheNextFrame() {
         int signal;
     };
     const Case cases[] = {
-        {"drive xy --point 10 10 --wait\nexpect x == 11\nmode 1\n", 5, "x is 10, not as expected", 0},
-        {"drive xy --units mm --point 1e30 0\nwait 100ms\nstatus\nmode 1\n", 5,
-         "error code 2", 0},
+        {"drive xy --point 10 10 --wait\nexpect x == 11\nmode 1\n", 5, "x is 10, not as expected",
+         0},
+        {"drive xy --units mm --point 1e30 0\nwait 100ms\nstatus\nmode 1\n", 5, "error code 2", 0},
         {"mode 2\nwait 5s\nmode 1\n", 130, "still carries out what it was sent", SIGINT},
         {"mode 2\nwait idle\nwait 5s\nmode 1\n", 143, "the protocol has no stop command", SIGTERM},
     };
@@ -306,8 +317,10 @@ void CtlTest::consoleAndCtlRefuseEachOther() {
     QVERIFY(watcher.waitForStarted());
     Main_frm console;
     console.presetPort(peer.devicePath());
-    const QString heldBy = QStringLiteral("in use by kelmora-ctl (process %1)").arg(watcher.processId());
-    QTRY_VERIFY_WITH_TIMEOUT((console.Command1_Click(), console.statusMessage().contains(heldBy)), 5000);
+    const QString heldBy =
+        QStringLiteral("in use by kelmora-ctl (process %1)").arg(watcher.processId());
+    QTRY_VERIFY_WITH_TIMEOUT((console.Command1_Click(), console.statusMessage().contains(heldBy)),
+                             5000);
     QVERIFY(!console.MSComm1.isOpen());
     QVERIFY(peer.write(QByteArray(32, '\0')));
     QVERIFY(watcher.waitForReadyRead(5000));

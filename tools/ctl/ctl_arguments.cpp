@@ -30,12 +30,14 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
                "time, 5 the controller reported an error or an expect failed. See kelmora-ctl(1).");
     app.fallthrough();
     app.require_subcommand(0, 1);
-    app.add_option("--port,-p", options.port, "the serial port: a device (/dev/ttyUSB0) or a number");
+    app.add_option("--port,-p", options.port,
+                   "the serial port: a device (/dev/ttyUSB0) or a number");
     app.add_option("--baud", options.baud, "line speed in bits per second (default 115200)");
     app.add_option("--timeout", timeout,
                    "how long to wait for an answer (default 1s); with --wait or wait idle, for "
                    "the machine to become idle (default 60s)");
-    CLI::Option* jsonFlag = app.add_flag("--json", json, "JSON Lines: one object per status, frame or step");
+    CLI::Option* jsonFlag =
+        app.add_flag("--json", json, "JSON Lines: one object per status, frame or step");
     app.add_flag("--csv", csv, "kelmora-history's CSV columns")->excludes(jsonFlag);
     app.add_option("--record", options.record,
                    "also write the history (.his, .txt, any name) or a capture (.pcapng)");
@@ -44,8 +46,8 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     app.add_subcommand("ports", "List the serial ports, their stable names and holders");
     CLI::App* watch = app.add_subcommand("watch", "Print one line per status until Ctrl+C");
     watch->add_option("--every", every, "request a status this often (default 1s)");
-    CLI::Option* streamFlag = watch->add_flag("--stream", options.stream,
-                                              "only listen: the controller reports unasked");
+    CLI::Option* streamFlag =
+        watch->add_flag("--stream", options.stream, "only listen: the controller reports unasked");
     watch->get_option("--every")->excludes(streamFlag);
     app.add_subcommand("run", "Run a job file, one command a line")
         ->add_option("job", options.jobPath, "the job file")
@@ -65,7 +67,8 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
         return Stop(ExitStatus::Usage, std::string(error.what()) + "\nRun with --help for more.");
     }
     if (version) {
-        return Stop(ExitStatus::Done, "kelmora-ctl " KELMORA_VERSION_TEXT " (" KELMORA_PACKAGE_VERSION ")");
+        return Stop(ExitStatus::Done,
+                    "kelmora-ctl " KELMORA_VERSION_TEXT " (" KELMORA_PACKAGE_VERSION ")");
     }
     if (app.get_subcommands().empty()) {
         return Stop(ExitStatus::Usage, "A subcommand is required.\n" + app.help());
@@ -74,7 +77,8 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     if (!timeout.empty()) {
         const auto limit = ParseDuration(timeout);
         if (!limit || limit->count() == 0) {
-            return Stop(ExitStatus::BadInput, "--timeout: a time such as 2s or 500ms, not \"" + timeout + "\"; nothing was sent");
+            return Stop(ExitStatus::BadInput, "--timeout: a time such as 2s or 500ms, not \"" +
+                                                  timeout + "\"; nothing was sent");
         }
         options.timeout = *limit;
         options.timeoutGiven = true;
@@ -82,7 +86,8 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     if (!every.empty()) {
         const auto interval = ParseDuration(every);
         if (!interval || interval->count() == 0) {
-            return Stop(ExitStatus::BadInput, "--every: a time such as 1s or 200ms, not \"" + every + "\"; nothing was sent");
+            return Stop(ExitStatus::BadInput, "--every: a time such as 1s or 200ms, not \"" +
+                                                  every + "\"; nothing was sent");
         }
         options.every = *interval;
     }

@@ -15,21 +15,21 @@ enum class RunMode { Ports, Status, Watch, Job, Step };
 struct CtlOptions {
     std::string port;
     std::string baud = "115200";
-    Milliseconds timeout{1000};   // for an answer
-    bool timeoutGiven = false;    // --timeout also limits waiting for idle
+    Milliseconds timeout{1000}; // for an answer
+    bool timeoutGiven = false;  // --timeout also limits waiting for idle
     OutputFormat format = OutputFormat::Text;
-    std::string record;           // a .his (or other history) or .pcapng file
+    std::string record; // a .his (or other history) or .pcapng file
     RunMode mode = RunMode::Status;
-    Milliseconds every{1000};     // watch
-    bool stream = false;          // watch: only listen
-    std::string jobPath;          // run
-    Step step;                    // a frame subcommand
+    Milliseconds every{1000}; // watch
+    bool stream = false;      // watch: only listen
+    std::string jobPath;      // run
+    Step step;                // a frame subcommand
 };
 
 struct ArgumentsOutcome {
     std::optional<CtlOptions> options; // set when the run goes on
     ExitStatus exit = ExitStatus::Done;
-    std::string text;                  // help or version (stdout), or why not (stderr)
+    std::string text; // help or version (stdout), or why not (stderr)
 };
 
 ArgumentsOutcome ParseArguments(int argc, const char* const* argv);

@@ -31,12 +31,15 @@ std::string NumberText(double value) {
 // "Position x: 10000", ..., "End X: off", one per line.
 std::string FullStatusText(const StatusReport& status) {
     static const std::pair<const char*, const char*> kCaptions[] = {
-        {"x", "Position x"},     {"y", "Position y"},    {"z", "Position z"},
-        {"c", "Position c"},     {"mode", "Mode"},       {"fill", "Buffer fill (%)"},
-        {"error", "Error code"}, {"counter", "Frame counter"}, {"end_x", "End X"},
-        {"end_y", "End Y"},      {"end_z", "End Z"},     {"end_c", "End C"},
-        {"emergency", "Emergency"}, {"spindle", "Spindle"}, {"cooling", "Cooling"},
-        {"sleep", "Sleep"},      {"boost", "Boost"}};
+        {"x", "Position x"},        {"y", "Position y"},
+        {"z", "Position z"},        {"c", "Position c"},
+        {"mode", "Mode"},           {"fill", "Buffer fill (%)"},
+        {"error", "Error code"},    {"counter", "Frame counter"},
+        {"end_x", "End X"},         {"end_y", "End Y"},
+        {"end_z", "End Z"},         {"end_c", "End C"},
+        {"emergency", "Emergency"}, {"spindle", "Spindle"},
+        {"cooling", "Cooling"},     {"sleep", "Sleep"},
+        {"boost", "Boost"}};
     std::string text;
     for (const auto& [field, caption] : kCaptions) {
         const double value = StatusField(status, field);
@@ -145,7 +148,8 @@ void CtlOutput::stepDone(const Step& step, const std::string& result, bool ok) {
     const std::string where = step.line != 0 ? "line " + std::to_string(step.line) + ": " : "";
     switch (format_) {
     case OutputFormat::Json: {
-        nlohmann::json object{{"type", "step"}, {"step", step.words}, {"ok", ok}, {"result", result}};
+        nlohmann::json object{
+            {"type", "step"}, {"step", step.words}, {"ok", ok}, {"result", result}};
         if (step.line != 0) {
             object["line"] = step.line;
         }
@@ -163,7 +167,8 @@ void CtlOutput::stepDone(const Step& step, const std::string& result, bool ok) {
 
 void CtlOutput::stopped(const std::string& reason, ExitStatus exit) {
     if (format_ == OutputFormat::Json) {
-        line(nlohmann::json{{"type", "stopped"}, {"reason", reason}, {"exit", static_cast<int>(exit)}}
+        line(nlohmann::json{
+            {"type", "stopped"}, {"reason", reason}, {"exit", static_cast<int>(exit)}}
                  .dump());
     }
     notice(reason);

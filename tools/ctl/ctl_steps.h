@@ -30,13 +30,13 @@ enum class ExitStatus : int {
 // them at the click.
 struct FrameCommand {
     CommandKind kind = CommandKind::StatusRequest;
-    MoveSetup move;                                     // MoveXY, MoveZC
-    Units zeroUnits = Units::Steps;                     // ZeroPoint
+    MoveSetup move;                                      // MoveXY, MoveZC
+    Units zeroUnits = Units::Steps;                      // ZeroPoint
     std::array<std::string, 4> zero{"0", "0", "0", "0"}; // ZeroPoint: x, y, z, c
-    bool spindle = false;                               // AuxiliarySignals
-    bool cooling = false;                               // AuxiliarySignals
-    bool toMode1 = true;                                // ModeChange
-    std::array<Axis, 4> order{};                        // ReferenceRun
+    bool spindle = false;                                // AuxiliarySignals
+    bool cooling = false;                                // AuxiliarySignals
+    bool toMode1 = true;                                 // ModeChange
+    std::array<Axis, 4> order{};                         // ReferenceRun
 };
 
 enum class CompareOp { Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual };
@@ -53,11 +53,11 @@ enum class StepKind { Frame, WaitIdle, WaitTime, Expect };
 
 struct Step {
     StepKind kind = StepKind::Frame;
-    FrameCommand frame;        // Frame
-    bool waitIdle = false;     // Frame: --wait
-    Milliseconds duration{0};  // WaitTime
+    FrameCommand frame;                // Frame
+    bool waitIdle = false;             // Frame: --wait
+    Milliseconds duration{0};          // WaitTime
     std::optional<Milliseconds> limit; // WaitIdle: how long at most
-    Expectation expectation;   // Expect
-    std::string words;         // the step as written
-    std::size_t line = 0;      // its line in the job file; 0 on the command line
+    Expectation expectation;           // Expect
+    std::string words;                 // the step as written
+    std::size_t line = 0;              // its line in the job file; 0 on the command line
 };

@@ -50,14 +50,14 @@ std::string PositionText(const StatusReport& s) {
 
 JobRunner::JobRunner(LineSession& session, CtlOutput& output, const CtlOptions& options)
     : session_(session), output_(output), options_(options) {
-    QObject::connect(&session_, &LineSession::statusReceived, &session_,
-                     [this](const StatusReport& status, const ReceivedBlock& block,
-                            std::int32_t elapsed) {
-                         if (!polling_ || output_.format() != OutputFormat::Text) {
-                             output_.status(status, block, elapsed, options_.mode == RunMode::Status);
-                         }
-                         noteStatus(status);
-                     });
+    QObject::connect(
+        &session_, &LineSession::statusReceived, &session_,
+        [this](const StatusReport& status, const ReceivedBlock& block, std::int32_t elapsed) {
+            if (!polling_ || output_.format() != OutputFormat::Text) {
+                output_.status(status, block, elapsed, options_.mode == RunMode::Status);
+            }
+            noteStatus(status);
+        });
 }
 
 void JobRunner::noteStatus(const StatusReport& status) {
@@ -88,7 +88,8 @@ std::optional<JobRunner::Outcome> JobRunner::interruption() const {
                        "carries out what it was sent (the protocol has no stop command)"};
     }
     if (session_.lost()) {
-        return Outcome{ExitStatus::LineFailed, "the line failed: " + session_.lostReason().toStdString()};
+        return Outcome{ExitStatus::LineFailed,
+                       "the line failed: " + session_.lostReason().toStdString()};
     }
     if (!fault_.empty()) {
         return Outcome{ExitStatus::ControllerError, fault_};
@@ -108,7 +109,8 @@ ExitStatus JobRunner::run(const std::vector<Step>& steps) {
         }
         if (outcome.exit != ExitStatus::Done) {
             const std::string where =
-                step.line != 0 ? "line " + std::to_string(step.line) + " (" + step.words + "): " : "";
+                step.line != 0 ? "line " + std::to_string(step.line) + " (" + step.words + "): "
+                               : "";
             output_.stopped(where + outcome.reason, outcome.exit);
             return outcome.exit;
         }
@@ -198,7 +200,8 @@ JobRunner::Outcome JobRunner::waitIdle(const Step& step, Milliseconds limit) {
             return {};
         }
         previous = status;
-        session_.waitUntil([] { return false; }, std::min(deadline, Clock::now() + kIdlePollInterval));
+        session_.waitUntil([] { return false; },
+                           std::min(deadline, Clock::now() + kIdlePollInterval));
         if (auto stop = interruption()) {
             return *stop;
         }
@@ -232,10 +235,12 @@ JobRunner::Outcome JobRunner::expect(const Step& step) {
     const Expectation& e = step.expectation;
     const double actual = StatusField(status, e.field);
     const bool ok = Compare(actual, e.op, e.value);
-    const std::string value = IsStatusBit(e.field) ? (actual != 0 ? "on" : "off") : NumberWord(actual);
+    const std::string value =
+        IsStatusBit(e.field) ? (actual != 0 ? "on" : "off") : NumberWord(actual);
     const std::string result =
         e.field + " is " + value +
-        (ok ? ": as expected" : ", not as expected (" + step.words.substr(step.words.find(' ') + 1) + ")");
+        (ok ? ": as expected"
+            : ", not as expected (" + step.words.substr(step.words.find(' ') + 1) + ")");
     output_.stepDone(step, result, ok);
     if (!ok) {
         return {ExitStatus::ControllerError, "expectation failed: " + result};
@@ -269,7 +274,8 @@ ExitStatus JobRunner::watch() {
         session_.waitUntil([] { return false; }, next);
     }
     if (session_.lost()) {
-        output_.stopped("the line failed: " + session_.lostReason().toStdString(), ExitStatus::LineFailed);
+        output_.stopped("the line failed: " + session_.lostReason().toStdString(),
+                        ExitStatus::LineFailed);
         return ExitStatus::LineFailed;
     }
     return ExitStatus::Done;

@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
         }
         steps = std::move(job.steps);
     }
-    const PortSettingsAcceptance port = AcceptPortSettings(
-        QString::fromStdString(options.port), QString::fromStdString(options.baud));
+    const PortSettingsAcceptance port = AcceptPortSettings(QString::fromStdString(options.port),
+                                                           QString::fromStdString(options.baud));
     if (!port.ok()) {
         output.notice(port.reason.toStdString() + "; nothing was sent");
         return Finish(ExitStatus::BadInput);
@@ -78,10 +78,11 @@ int main(int argc, char** argv) {
     Recording recording;
     if (!options.record.empty()) {
         recording.history = std::make_unique<HistoryModel>();
-        recording.recorder = std::make_unique<HistoryRecorder>(*recording.history, KELMORA_VERSION_TEXT);
-        const QString refused = recording.recorder->start(
-            QString::fromStdString(options.record), QDateTime::currentDateTime(),
-            CapturedLine{port.port, settings});
+        recording.recorder =
+            std::make_unique<HistoryRecorder>(*recording.history, KELMORA_VERSION_TEXT);
+        const QString refused = recording.recorder->start(QString::fromStdString(options.record),
+                                                          QDateTime::currentDateTime(),
+                                                          CapturedLine{port.port, settings});
         if (!refused.isEmpty()) {
             output.notice(refused.toStdString() + "; nothing was sent");
             return Finish(ExitStatus::BadInput);
@@ -111,8 +112,8 @@ int main(int argc, char** argv) {
     if (recording.recorder) {
         const QString incomplete = recording.recorder->stop();
         if (!incomplete.isEmpty()) {
-            output.notice("the recording " + options.record + " is incomplete: " +
-                          incomplete.toStdString());
+            output.notice("the recording " + options.record +
+                          " is incomplete: " + incomplete.toStdString());
             if (exit == ExitStatus::Done) {
                 exit = ExitStatus::LineFailed;
             }

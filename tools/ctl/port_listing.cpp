@@ -14,7 +14,8 @@ namespace {
 QStringList StableNames(const QString& device) {
     QStringList names;
     const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& link :
+         byId.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
         if (link.canonicalFilePath() == device) {
             names << link.absoluteFilePath();
         }
@@ -52,7 +53,8 @@ ExitStatus ListPorts(CtlOutput& output) {
                 object["stable_names"].push_back(name.toStdString());
             }
             if (holder) {
-                object["held_by"] = {{"program", holder->program.toStdString()}, {"pid", holder->pid}};
+                object["held_by"] = {{"program", holder->program.toStdString()},
+                                     {"pid", holder->pid}};
             }
             output.line(object.dump());
             continue;

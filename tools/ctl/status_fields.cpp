@@ -36,8 +36,8 @@ bool IsStatusBit(const std::string& name) {
 
 double StatusField(const StatusReport& status, const std::string& name) {
     const std::pair<const char*, double> numbers[] = {
-        {"x", status.positionX},  {"y", status.positionY},        {"z", status.positionZ},
-        {"c", status.positionC},  {"mode", status.mode},          {"fill", status.fillLevel},
+        {"x", status.positionX},     {"y", status.positionY},         {"z", status.positionZ},
+        {"c", status.positionC},     {"mode", status.mode},           {"fill", status.fillLevel},
         {"error", status.errorCode}, {"counter", status.frameCounter}};
     for (const auto& [field, value] : numbers) {
         if (name == field) {

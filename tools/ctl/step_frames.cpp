@@ -14,7 +14,8 @@ std::string WordsOf(const std::string& control) {
         return "--count";
     }
     if (control.rfind("x_z_", 0) == 0 || control.rfind("y_c_", 0) == 0) {
-        return "--point " + control.substr(4) + (control[0] == 'x' ? ", first value" : ", second value");
+        return "--point " + control.substr(4) +
+               (control[0] == 'x' ? ", first value" : ", second value");
     }
     if (control.rfind("Null_", 0) == 0) {
         return "--" + control.substr(5);

@@ -9,8 +9,8 @@
 
 namespace {
 
-const char* const kStepNames[] = {"drive", "zero-point", "aux",  "mode",
-                                  "reference-run", "status", "wait", "expect"};
+const char* const kStepNames[] = {"drive",         "zero-point", "aux",  "mode",
+                                  "reference-run", "status",     "wait", "expect"};
 
 StepCheck Refuse(std::string reason) {
     return {std::nullopt, std::move(reason)};
@@ -143,7 +143,8 @@ StepCheck CheckWait(const std::vector<std::string>& words, Step step) {
         if (words.size() == 2) {
             step.limit = ParseDuration(words[1]);
             if (!step.limit) {
-                return Refuse("wait idle: the limit is a time such as 30s, not \"" + words[1] + "\"");
+                return Refuse("wait idle: the limit is a time such as 30s, not \"" + words[1] +
+                              "\"");
             }
         }
         return {step, {}};
@@ -159,8 +160,8 @@ StepCheck CheckWait(const std::vector<std::string>& words, Step step) {
 
 StepCheck CheckExpect(const std::vector<std::string>& words, Step step) {
     static const std::pair<const char*, CompareOp> kOps[] = {
-        {"==", CompareOp::Equal}, {"!=", CompareOp::NotEqual},    {"<", CompareOp::Less},
-        {"<=", CompareOp::LessEqual}, {">", CompareOp::Greater}, {">=", CompareOp::GreaterEqual}};
+        {"==", CompareOp::Equal},     {"!=", CompareOp::NotEqual}, {"<", CompareOp::Less},
+        {"<=", CompareOp::LessEqual}, {">", CompareOp::Greater},   {">=", CompareOp::GreaterEqual}};
     const auto& fields = StatusFieldNames();
     if (std::find(fields.begin(), fields.end(), words[0]) == fields.end()) {
         return Refuse("expect: no status field \"" + words[0] + "\"");
@@ -191,8 +192,8 @@ void AddStepSubcommands(CLI::App& app, StepWords& words, bool inJob) {
                           "level 0, position unchanged over two reports)");
         return command;
     };
-    CLI::App* drive = withWait(app.add_subcommand(
-        "drive", "Drive the x/y or z/c axis pair through up to six points"));
+    CLI::App* drive = withWait(
+        app.add_subcommand("drive", "Drive the x/y or z/c axis pair through up to six points"));
     drive->add_option("pair", words.pair, "xy or zc")->required();
     drive->add_option("--point", words.points, "a target point, X Y (up to six)")
         ->expected(2)
@@ -202,7 +203,8 @@ void AddStepSubcommands(CLI::App& app, StepWords& words, bool inJob) {
     drive->add_option("--count", words.count, "point count sent (default: the points given)");
     drive->add_option("--ramp", words.ramp, "the eight ramp bits, bit 7 first (default 00000000)");
 
-    CLI::App* zero = withWait(app.add_subcommand("zero-point", "Set the zero point of all four axes"));
+    CLI::App* zero =
+        withWait(app.add_subcommand("zero-point", "Set the zero point of all four axes"));
     zero->add_option("--units", words.units, "steps or mm (default steps)");
     static const char* const kAxes[] = {"--x", "--y", "--z", "--c"};
     for (std::size_t axis = 0; axis < 4; ++axis) {
@@ -253,12 +255,14 @@ std::optional<StepCheck> CheckStepWords(const CLI::App& app, const StepWords& wo
 }
 
 std::optional<Milliseconds> ParseDuration(const std::string& text) {
-    static const std::pair<const char*, double> kUnits[] = {{"ms", 1.0}, {"s", 1000.0}, {"m", 60000.0}};
+    static const std::pair<const char*, double> kUnits[] = {
+        {"ms", 1.0}, {"s", 1000.0}, {"m", 60000.0}};
     std::string number = text;
     double scale = 1000.0;
     for (const auto& [suffix, factor] : kUnits) {
         const std::string unit(suffix);
-        if (number.size() > unit.size() && number.compare(number.size() - unit.size(), unit.size(), unit) == 0) {
+        if (number.size() > unit.size() &&
+            number.compare(number.size() - unit.size(), unit.size(), unit) == 0) {
             number.resize(number.size() - unit.size());
             scale = factor;
             break;

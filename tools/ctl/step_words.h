@@ -13,12 +13,12 @@
 
 // What CLI11 fills in for the frame subcommands and a job's wait and expect.
 struct StepWords {
-    std::string pair;               // drive: xy or zc
-    std::string units = "steps";    // drive, zero-point
+    std::string pair;                // drive: xy or zc
+    std::string units = "steps";     // drive, zero-point
     std::vector<std::string> points; // drive: X Y pairs, flat
     std::string endVelocity = "0";
-    std::string count;              // empty: as many as points given
-    std::string ramp = "00000000";  // bit 7 first, as the console's boxes stand
+    std::string count;             // empty: as many as points given
+    std::string ramp = "00000000"; // bit 7 first, as the console's boxes stand
     std::array<std::string, 4> zero{"0", "0", "0", "0"};
     std::string spindle;
     std::string cooling;
