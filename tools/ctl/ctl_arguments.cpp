@@ -74,22 +74,23 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
         return Stop(ExitStatus::Usage, "A subcommand is required.\n" + app.help());
     }
     options.format = json ? OutputFormat::Json : csv ? OutputFormat::Csv : OutputFormat::Text;
-    if (!timeout.empty()) {
-        const auto limit = ParseDuration(timeout);
-        if (!limit || limit->count() == 0) {
-            return Stop(ExitStatus::BadInput, "--timeout: a time such as 2s or 500ms, not \"" +
-                                                  timeout + "\"; nothing was sent");
+    // A time given: above zero, with the decimal point.
+    const std::pair<const char*, const std::string&> times[] = {{"--timeout", timeout},
+                                                                {"--every", every}};
+    for (const auto& [option, text] : times) {
+        const auto time = text.empty() ? std::nullopt : ParseDuration(text);
+        if (!text.empty() && (!time || time->count() == 0)) {
+            return Stop(ExitStatus::BadInput, std::string(option) +
+                                                  ": a time such as 2s or 500ms, not \"" + text +
+                                                  "\"; nothing was sent");
         }
-        options.timeout = *limit;
+    }
+    if (!timeout.empty()) {
+        options.timeout = *ParseDuration(timeout);
         options.timeoutGiven = true;
     }
     if (!every.empty()) {
-        const auto interval = ParseDuration(every);
-        if (!interval || interval->count() == 0) {
-            return Stop(ExitStatus::BadInput, "--every: a time such as 1s or 200ms, not \"" +
-                                                  every + "\"; nothing was sent");
-        }
-        options.every = *interval;
+        options.every = *ParseDuration(every);
     }
 
     const std::string name = app.get_subcommands()[0]->get_name();

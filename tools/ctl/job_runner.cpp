@@ -99,7 +99,6 @@ std::optional<JobRunner::Outcome> JobRunner::interruption() const {
 
 ExitStatus JobRunner::run(const std::vector<Step>& steps) {
     watchFaults_ = true;
-    output_.begin();
     for (const Step& step : steps) {
         // Whatever arrived since the last step is weighed before a frame goes.
         session_.takeArrivals();
@@ -258,7 +257,6 @@ ExitStatus JobRunner::printStatus() {
 }
 
 ExitStatus JobRunner::watch() {
-    output_.begin();
     const auto noDeadline = Clock::time_point::max();
     while (session_.stopSignal() == 0 && !session_.lost()) {
         if (options_.stream) {

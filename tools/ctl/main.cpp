@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
         output.notice(opened.reason.toStdString());
     } else {
         JobRunner runner(session, output, options);
+        output.begin();
         switch (options.mode) {
         case RunMode::Status:
             exit = runner.printStatus();
