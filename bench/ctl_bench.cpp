@@ -4,10 +4,11 @@
 //   of the answer) and beside an empty Qt Core program's start. The target:
 //   at most 3 times the bare line time of the exchange plus that start.
 // - `watch --stream` on a simulator streaming at the line's rate (360 status
-//   frames a second): the frames it printed a second and its CPU.
+//   frames a second): the frames it printed a second and its CPU, and of a
+//   stream of 1800 frames how many it printed.
 // The programs are started in turns, so a busy moment falls on all alike.
 //
-//   ctl_bench [runs of each] [stream seconds]    (default 40 and 10)
+//   ctl_bench [runs of each] [stream seconds]    (default 40 and 20)
 // Prints "ctl.name=value" lines.
 
 #include "bench_figures.h"
@@ -15,7 +16,6 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QThread>
 
 #include <vector>
 
@@ -113,10 +113,13 @@ bool measureStream(int seconds) {
     QProcess watch;
     watch.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     watch.start(KELMORA_CTL_PATH, {"--port", device, "watch", "--stream"});
-    // Settled: the port open and the first lines out.
+    // Settled: the port open, and the frames that waited before it are out
+    // (read all along: a full pipe would hold the watch back).
     watch.waitForReadyRead(5000);
-    QThread::msleep(500);
-    watch.readAllStandardOutput();
+    for (const auto settle = bench::Clock::now(); bench::secondsSince(settle) < 2.0;) {
+        watch.waitForReadyRead(100);
+        watch.readAllStandardOutput();
+    }
     const long long cpuBefore = bench::cpuNanoseconds(watch.processId());
     const auto start = bench::Clock::now();
     long long lines = 0;
@@ -135,11 +138,34 @@ bool measureStream(int seconds) {
     return true;
 }
 
+// Every frame of a stream of `frames` reaches the output: the simulator
+// sends them and ends, which ends the watch.
+bool countKept(int frames) {
+    QProcess simulator;
+    const QString device =
+        startSimulator(simulator, {"--stream", "360", "--frames", QString::number(frames)});
+    QProcess watch;
+    watch.start(KELMORA_CTL_PATH, {"--port", device, "--csv", "watch", "--stream"});
+    QByteArray out;
+    while (watch.state() != QProcess::NotRunning || watch.bytesAvailable() > 0) {
+        watch.waitForReadyRead(100);
+        out += watch.readAllStandardOutput();
+        if (simulator.state() == QProcess::NotRunning && watch.state() != QProcess::NotRunning &&
+            !watch.waitForFinished(3000)) {
+            stop(watch);
+        }
+    }
+    stop(simulator);
+    bench::print("ctl", "watch_stream_frames_sent", frames);
+    bench::print("ctl", "watch_stream_frames_printed", out.count('\n') - 1); // the CSV header
+    return !device.isEmpty();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
-    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
-    return measureStart(runs) && measureStream(seconds) ? 0 : 1;
+    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    return measureStart(runs) && measureStream(seconds) && countKept(360 * 5) ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -11,6 +12,9 @@ using Clock = LineSession::Clock;
 
 // How often the status is asked for while waiting for idle.
 constexpr Milliseconds kIdlePollInterval{100};
+// How long a streaming watch lets frames gather: at the line's 360 frames a
+// second some seven of them, for a wake-up instead of seven.
+constexpr Milliseconds kStreamRest{20};
 
 std::string NumberWord(double value) {
     std::ostringstream text;
@@ -257,10 +261,13 @@ ExitStatus JobRunner::printStatus() {
 }
 
 ExitStatus JobRunner::watch() {
-    const auto noDeadline = Clock::time_point::max();
     while (session_.stopSignal() == 0 && !session_.lost()) {
         if (options_.stream) {
-            session_.waitUntil([] { return false; }, noDeadline);
+            // The frames wait in the line's buffer while the loop rests: one
+            // wake-up takes several of them instead of one each, at the cost
+            // of showing them up to a rest later. A signal cuts the rest short.
+            session_.takeArrivals();
+            std::this_thread::sleep_for(kStreamRest);
             continue;
         }
         const auto next = Clock::now() + options_.every;
