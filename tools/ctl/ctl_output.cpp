@@ -4,7 +4,6 @@
 
 #include <history_entry.h>
 #include <history_reader.h>
-#include <number_text.h>
 
 #include <nlohmann/json.hpp>
 
