@@ -64,7 +64,7 @@ const std::vector<std::pair<QString, ConsoleAction>>& CommandTable() {
         {"drive xy --point 50 50 --point -50 50 --point -50 -50 --point 50 -50",
          [](Main_frm& w) { w.com_move_xy_Click(); }},
         {"drive zc --units mm --point 1.5 -2.25 --point 1e3 0.1 --end-velocity 10.5 --count 9 "
-         "--ramp 10000001",
+         "--ramp 11000100",
          [](Main_frm& w) {
              w.ui.Option1[1]->click();
              SetTexts({{w.ui.x_z[0], "1.5"},
@@ -78,7 +78,8 @@ const std::vector<std::pair<QString, ConsoleAction>>& CommandTable() {
                        {w.ui.v_end, "10.5"},
                        {w.ui.num_coord, "9"}});
              w.ui.Check1[7]->setChecked(true);
-             w.ui.Check1[0]->setChecked(true);
+             w.ui.Check1[6]->setChecked(true);
+             w.ui.Check1[2]->setChecked(true);
              w.com_move_zc_Click();
          }},
         {"zero-point --x 10 --y -20 --z 2.5 --c 2147483647",
