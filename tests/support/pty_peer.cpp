@@ -173,18 +173,30 @@ qint64 PtyPeer::leaveRoom(char filler, int roomLeft) {
     // The same reading frees the same room again; all of it but
     // `roomLeft` bytes is filled.
     qint64 drained = 0;
+    const auto readable = [this] {
+        int waiting = 0;
+        ::ioctl(master_, FIONREAD, &waiting);
+        return waiting;
+    };
+    const auto writable = [this] {
+        pollfd p{slaveKeepAlive_, POLLOUT, 0};
+        return ::poll(&p, 1, 0) > 0;
+    };
+    // One small read at a time, each left to the driver to settle: it
+    // refills the reading side's buffer from what waits behind it, and frees
+    // room as it empties a buffer. Reading on before it has (a busy machine
+    // delays it) would free a second buffer.
     const auto drainUntilWritable = [&] {
         QElapsedTimer timer;
         timer.start();
-        for (;;) {
-            pollfd p{slaveKeepAlive_, POLLOUT, 0};
-            if (::poll(&p, 1, drained > 0 ? 1 : 0) > 0 || timer.elapsed() > 2000) {
-                break;
-            }
+        const int full = readable();
+        while (!writable() && timer.elapsed() < 2000) {
             char taken[32];
             drained += std::max<ssize_t>(0, ::read(master_, taken, sizeof taken));
+            while (readable() < full && !writable() && timer.elapsed() < 2000) {
+                QThread::usleep(100);
+            }
         }
-        QThread::usleep(500);
     };
     const auto writeSingles = [&](qint64 most) {
         qint64 done = 0;
@@ -193,9 +205,18 @@ qint64 PtyPeer::leaveRoom(char filler, int roomLeft) {
         }
         return done;
     };
-    drainUntilWritable();
-    const qint64 room = writeSingles(std::numeric_limits<qint64>::max());
-    drainUntilWritable();
-    const qint64 refilled = writeSingles(room - roomLeft);
-    return drained - room - refilled;
+    // A refill the line refused before its end found less room than was
+    // counted: the line is full again, and the count is made anew.
+    qint64 written = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        drainUntilWritable();
+        const qint64 room = writeSingles(std::numeric_limits<qint64>::max());
+        drainUntilWritable();
+        const qint64 refilled = writeSingles(room - roomLeft);
+        written += room + refilled;
+        if (refilled == room - roomLeft) {
+            break;
+        }
+    }
+    return drained - written;
 }
