@@ -38,6 +38,10 @@ void X11Injection::button(bool down) {
     XTestFakeButtonEvent(connection_->display, 1, down ? True : False, 0);
 }
 
+unsigned X11Injection::keycodeOf(unsigned long keysym) {
+    return XKeysymToKeycode(connection_->display, KeySym(keysym));
+}
+
 bool X11Injection::key(unsigned long keysym, bool down) {
     const KeyCode code = XKeysymToKeycode(connection_->display, KeySym(keysym));
     if (code == 0) {
@@ -49,6 +53,18 @@ bool X11Injection::key(unsigned long keysym, bool down) {
 
 void X11Injection::flush() {
     XFlush(connection_->display);
+}
+
+unsigned long X11Injection::inputFocus() {
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(connection_->display, &focus, &revertTo);
+    return focus;
+}
+
+const char* X11Injection::keysymName(unsigned long keysym) {
+    const char* name = XKeysymToString(KeySym(keysym));
+    return name != nullptr ? name : "?";
 }
 
 namespace xkeys {

@@ -19,7 +19,13 @@ public:
     void button(bool down);
     // False when the keysym has no key on the server's keyboard.
     bool key(unsigned long keysym, bool down);
+    // The server's key for a keysym (0: none).
+    unsigned keycodeOf(unsigned long keysym);
     void flush();
+    // The window the server sends keys to now (a round trip), and a keysym's
+    // name, for reports.
+    unsigned long inputFocus();
+    static const char* keysymName(unsigned long keysym);
 
 private:
     struct Connection;

@@ -4,18 +4,21 @@
 // person's do, through the server's own key repeat, the window manager's
 // focus and Qt's real input path. Each call returns once Qt has delivered
 // the last event it made (a button or key release), so what the console
-// did with it is done.
+// did with it is done. An event that never arrives is reported with what
+// was injected and delivered in that action and the one before.
 
 #include "operator_input.h"
 #include "x11_injection.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <deque>
 #include <map>
 #include <memory>
 
-class X11OperatorInput : public OperatorInput, public QObject {
+class X11OperatorInput : public OperatorInput, public QObject, public QAbstractNativeEventFilter {
 public:
     // Opens its own connection to $DISPLAY and sets the server's key repeat
     // to start after `repeatDelayMs`, `repeatsPerSecond` times a second.
@@ -35,15 +38,24 @@ public:
     void wait(int ms) override;
     bool realTime() const override { return true; }
     bool keptByWindowManager(const OperatorKey& key) const override;
+    void actionStarts(int number) override;
+    QString eventLost() const override { return lostReport_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The server's keys and buttons as they reach Qt, before Qt decides
+    // which window each is for.
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override;
 
 private:
     void pointAt(QWidget* widget, QPoint at);
     bool pressKeys(const OperatorKey& key, bool down);
     void fingerRest(Qt::Key key);
     void waitFor(const int& counter, int target, int timeoutMs);
+    void flush();
+    void note(const QString& what);
+    // One of the console's windows by name (kept once closed), or another.
+    QString xWindowName(unsigned long id);
 
     X11Injection x_;
     int buttonReleases_ = 0;
@@ -54,5 +66,18 @@ private:
     const char* what_ = "";
     QString whatKey_;
     Qt::Key awaitedKey_ = Qt::Key_unknown;
+    unsigned awaitedKeycode_ = 0;
     std::map<Qt::Key, QElapsedTimer> lastRelease_; // when each key was let go
+
+    struct Noted {
+        int action;
+        qint64 ms; // on runClock_
+        QString what;
+    };
+    std::deque<Noted> journal_; // this action's and the one before's
+    std::map<unsigned long, QString> windowNames_;
+    QElapsedTimer runClock_;
+    int action_ = 0;
+    qint64 actionStartMs_ = 0;
+    QString lostReport_;
 };
