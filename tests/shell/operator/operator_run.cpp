@@ -63,6 +63,10 @@ bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
         }
         if (!broken.isEmpty()) {
             qWarning("seed %u, %s", seed, qPrintable(broken));
+            const QString events = hands.recentEvents();
+            if (!events.isEmpty()) {
+                qInfo("%s", qPrintable(events));
+            }
             printRecentActions();
             qWarning("KELMORA_OPERATOR_SEED=%u KELMORA_OPERATOR_ACTIONS=%d replays it", seed,
                      i + 1);

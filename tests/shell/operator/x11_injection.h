@@ -26,6 +26,9 @@ public:
     // name, for reports.
     unsigned long inputFocus();
     static const char* keysymName(unsigned long keysym);
+    // The window a client last asked the window manager to give the focus
+    // (_NET_ACTIVE_WINDOW) since the previous call; 0 if none did.
+    unsigned long activationAsked();
 
 private:
     struct Connection;

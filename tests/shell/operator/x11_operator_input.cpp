@@ -113,6 +113,10 @@ bool X11OperatorInput::eventFilter(QObject* watched, QEvent* event) {
     const bool noted = (type >= QEvent::MouseButtonPress && type <= QEvent::FocusOut &&
                         type != QEvent::MouseMove) ||
                        type == QEvent::Show || type == QEvent::Hide;
+    const Qt::WindowType kind = static_cast<QWindow*>(watched)->type();
+    if (type == QEvent::Show && (kind == Qt::Window || kind == Qt::Dialog)) {
+        shown_ = static_cast<QWindow*>(watched);
+    }
     if (noted) {
         QString text;
         QDebug(&text).nospace() << (event->spontaneous() ? "delivered to " : "sent to ")
@@ -155,7 +159,15 @@ bool X11OperatorInput::eventFilter(QObject* watched, QEvent* event) {
 bool X11OperatorInput::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     const auto* input = static_cast<const xcb_key_press_event_t*>(message); // buttons alike
     const int type = input->response_type & 0x7f;
-    if (eventType != "xcb_generic_event_t" || type < XCB_KEY_PRESS || type > XCB_BUTTON_RELEASE) {
+    if (eventType != "xcb_generic_event_t" || type < XCB_KEY_PRESS || type > XCB_FOCUS_OUT ||
+        (type > XCB_BUTTON_RELEASE && type < XCB_FOCUS_IN)) {
+        return false;
+    }
+    if (type >= XCB_FOCUS_IN) {
+        const auto* focus = static_cast<const xcb_focus_in_event_t*>(message);
+        note(QStringLiteral("X sent focus %1 to %2 (mode %3)")
+                 .arg(type == XCB_FOCUS_IN ? "in" : "out", xWindowName(focus->event))
+                 .arg(focus->mode));
         return false;
     }
     const char* kinds[] = {"key press", "key release", "button press", "button release"};
@@ -172,6 +184,7 @@ bool X11OperatorInput::nativeEventFilter(const QByteArray& eventType, void* mess
     if (type == XCB_KEY_RELEASE && input->detail == awaitedKeycode_ &&
         liveWindow(input->event) == nullptr && windowNames_.count(input->event) != 0) {
         ++keyReleases_;
+        ++releasesToClosedMenus_;
     }
     return false;
 }
@@ -191,7 +204,7 @@ void X11OperatorInput::note(const QString& what) {
                         QStringLiteral("%1  [focus %2, active %3]")
                             .arg(what, nameOf(QApplication::focusWidget()),
                                  nameOf(popup ? popup : QApplication::activeWindow()))});
-    while (journal_.size() > 400 || journal_.front().action < action_ - 1) {
+    while (journal_.size() > 400 || journal_.front().action < action_ - 3) {
         journal_.pop_front();
     }
 }
@@ -213,18 +226,10 @@ void X11OperatorInput::waitFor(const int& counter, int target, int timeoutMs) {
     if (counter < target) {
         ++lost_;
         note(QStringLiteral("gave up"));
-        lostReport_ =
-            QStringLiteral(
-                "the X server did not deliver %1 (%2) to the console within %3 ms; what was "
-                "injected and delivered, in ms from the action's start:")
-                .arg(QLatin1String(what_), whatKey_)
-                .arg(timeoutMs);
-        for (const Noted& noted : journal_) {
-            lostReport_ += QStringLiteral("\n  %1 (action %2) %3")
-                               .arg(noted.ms - actionStartMs_, 6)
-                               .arg(noted.action)
-                               .arg(noted.what);
-        }
+        lostWhat_ = QStringLiteral("the X server did not deliver %1 (%2) to the console within "
+                                   "%3 ms")
+                        .arg(QLatin1String(what_), whatKey_)
+                        .arg(timeoutMs);
     }
     QCoreApplication::processEvents();
 }
@@ -232,7 +237,48 @@ void X11OperatorInput::waitFor(const int& counter, int target, int timeoutMs) {
 void X11OperatorInput::actionStarts(int number) {
     action_ = number;
     actionStartMs_ = runClock_.elapsed();
-    lostReport_.clear();
+    lostBefore_ = lost_;
+    // The operator looks before acting: a window just shown or raised has
+    // the focus once the window manager gives it (on a busy machine, actions
+    // later), and the window Qt calls active is the one the server sends
+    // keys to.
+    if (const QWindow* asked = liveWindow(x_.activationAsked())) {
+        awaitedFocus_ = asked->winId();
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (!focusSettled() && waited.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    if (!focusSettled()) {
+        note(QStringLiteral("the keyboard's window did not settle"));
+    }
+    shown_ = nullptr;
+    awaitedFocus_ = 0;
+}
+
+bool X11OperatorInput::focusSettled() {
+    const unsigned long focus = x_.inputFocus();
+    if ((shown_ != nullptr && shown_->isVisible() && shown_->winId() != focus) ||
+        (awaitedFocus_ != 0 && liveWindow(awaitedFocus_) != nullptr && awaitedFocus_ != focus)) {
+        return false;
+    }
+    const QWidget* active = QApplication::activeWindow();
+    return active != nullptr ? active->windowHandle()->winId() == focus
+                             : liveWindow(focus) == nullptr;
+}
+
+QString X11OperatorInput::recentEvents() const {
+    QString text =
+        QStringLiteral("injected and delivered, in ms from the start of action %1:").arg(action_);
+    for (const Noted& noted : journal_) {
+        text += QStringLiteral("\n  %1 (action %2) %3")
+                    .arg(noted.ms - actionStartMs_, 6)
+                    .arg(noted.action)
+                    .arg(noted.what);
+    }
+    return text;
 }
 
 void X11OperatorInput::pointAt(QWidget* widget, QPoint at) {

@@ -5,7 +5,7 @@
 // focus and Qt's real input path. Each call returns once Qt has delivered
 // the last event it made (a button or key release), so what the console
 // did with it is done. An event that never arrives is reported with what
-// was injected and delivered in that action and the one before.
+// was injected and delivered in that action and the three before.
 
 #include "operator_input.h"
 #include "x11_injection.h"
@@ -13,6 +13,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
+#include <QWindow>
 
 #include <deque>
 #include <map>
@@ -30,6 +32,8 @@ public:
     int autoRepeatsSeen() const { return autoRepeats_; }
     // Events injected that Qt never delivered within the wait.
     int eventsLost() const { return lost_; }
+    // Releases of keys that closed a menu, which Qt dropped with its window.
+    int releasesToClosedMenus() const { return releasesToClosedMenus_; }
 
     void click(QWidget* widget, QPoint at) override;
     void doubleClick(QWidget* widget, QPoint at) override;
@@ -39,7 +43,8 @@ public:
     bool realTime() const override { return true; }
     bool keptByWindowManager(const OperatorKey& key) const override;
     void actionStarts(int number) override;
-    QString eventLost() const override { return lostReport_; }
+    QString eventLost() const override { return lost_ > lostBefore_ ? lostWhat_ : QString(); }
+    QString recentEvents() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +58,7 @@ private:
     void fingerRest(Qt::Key key);
     void waitFor(const int& counter, int target, int timeoutMs);
     void flush();
+    bool focusSettled();
     void note(const QString& what);
     // One of the console's windows by name (kept once closed), or another.
     QString xWindowName(unsigned long id);
@@ -63,6 +69,7 @@ private:
     int keyReleases_ = 0;
     int autoRepeats_ = 0;
     int lost_ = 0;
+    int releasesToClosedMenus_ = 0;
     const char* what_ = "";
     QString whatKey_;
     Qt::Key awaitedKey_ = Qt::Key_unknown;
@@ -74,10 +81,13 @@ private:
         qint64 ms; // on runClock_
         QString what;
     };
-    std::deque<Noted> journal_; // this action's and the one before's
+    std::deque<Noted> journal_; // this action's and the three before
     std::map<unsigned long, QString> windowNames_;
+    QPointer<QWindow> shown_;        // a window shown in this action, if any
+    unsigned long awaitedFocus_ = 0; // a window the console asked to have the focus
     QElapsedTimer runClock_;
     int action_ = 0;
     qint64 actionStartMs_ = 0;
-    QString lostReport_;
+    int lostBefore_ = 0; // lost_ when the action started
+    QString lostWhat_;
 };
