@@ -40,8 +40,11 @@ bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
 
     Main_frm w;
     w.show();
-    if (!QTest::qWaitForWindowActive(&w)) {
-        qWarning("the console's window did not become active");
+    // A window manager on a machine busy with a build can take seconds to
+    // give a new window the focus (once more than the default 5 s).
+    if (!QTest::qWaitForWindowActive(&w, 20000)) {
+        qWarning("the console's window did not become active within 20 s\n%s",
+                 qPrintable(hands.recentEvents()));
         return false;
     }
     RandomOperator player(w, hands, seed);

@@ -83,11 +83,6 @@ unsigned long X11Injection::activationAsked() {
     return asked;
 }
 
-const char* X11Injection::keysymName(unsigned long keysym) {
-    const char* name = XKeysymToString(KeySym(keysym));
-    return name != nullptr ? name : "?";
-}
-
 namespace xkeys {
 const unsigned long space = XK_space, ret = XK_Return, keypadEnter = XK_KP_Enter, tab = XK_Tab,
                     escape = XK_Escape, backspace = XK_BackSpace, up = XK_Up, down = XK_Down,

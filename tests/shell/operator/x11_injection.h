@@ -22,10 +22,8 @@ public:
     // The server's key for a keysym (0: none).
     unsigned keycodeOf(unsigned long keysym);
     void flush();
-    // The window the server sends keys to now (a round trip), and a keysym's
-    // name, for reports.
+    // The window the server sends keys to now (a round trip).
     unsigned long inputFocus();
-    static const char* keysymName(unsigned long keysym);
     // The window a client last asked the window manager to give the focus
     // (_NET_ACTIVE_WINDOW) since the previous call; 0 if none did.
     unsigned long activationAsked();

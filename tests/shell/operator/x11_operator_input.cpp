@@ -157,9 +157,12 @@ bool X11OperatorInput::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool X11OperatorInput::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") {
+        return false;
+    }
     const auto* input = static_cast<const xcb_key_press_event_t*>(message); // buttons alike
     const int type = input->response_type & 0x7f;
-    if (eventType != "xcb_generic_event_t" || type < XCB_KEY_PRESS || type > XCB_FOCUS_OUT ||
+    if (type < XCB_KEY_PRESS || type > XCB_FOCUS_OUT ||
         (type > XCB_BUTTON_RELEASE && type < XCB_FOCUS_IN)) {
         return false;
     }
@@ -343,9 +346,10 @@ bool X11OperatorInput::pressKeys(const OperatorKey& key, bool down) {
             }
         }
     }
-    note(QStringLiteral("%1 %2 (modifiers %3)")
-             .arg(QLatin1String(X11Injection::keysymName(sym)), down ? "down" : "up")
-             .arg(int(key.modifiers), 0, 16));
+    note(QStringLiteral("key %1 with modifiers %2 %3")
+             .arg(int(key.key), 0, 16)
+             .arg(int(key.modifiers), 0, 16)
+             .arg(down ? "down" : "up"));
     flush();
     return true;
 }
