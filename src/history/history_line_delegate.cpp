@@ -81,7 +81,13 @@ void HistoryLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         run.setRawFont(table.raw);
         run.setGlyphIndexes(QList<quint32>(glyphs.begin(), glyphs.end()));
         run.setPositions(QList<QPointF>(positions.begin(), positions.end()));
-        const qreal baseline = area.top() + (area.height() - table.height) / 2 + table.ascent;
+        // Where the item delegate's text layout puts the line: its height
+        // cut to whole pixels, centred in the row by whole pixels. Any other
+        // place, however near, lands on other device pixels at some scale
+        // (at 125 %, a row of 16 pixels with text 12.8 high).
+        const int lineHeight = int(table.height);
+        const int lineTop = option.rect.top() + (option.rect.height() - lineHeight) / 2;
+        const qreal baseline = lineTop + table.ascent;
         painter->setPen(
             option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawGlyphRun(QPointF(area.left(), baseline), run);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -25,6 +26,22 @@ int bounded(qint64 value) {
 qint64 floorDivide(qint64 value, qint64 divisor) {
     const qint64 quotient = value / divisor;
     return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+// The least height from `height` up that is a whole number of device pixels
+// at `ratio`. Painted pixels move only by whole device pixels: at 125 %, a
+// scroll by a row of 14 pixels (17.5 device pixels) repaints everything it
+// scrolls, one of 16 (20) moves the rows and paints the one that came into
+// view. Fractional scales come in quarters or eighths, so a few pixels more
+// make a row whole; where none do, rows keep their height.
+int wholeDevicePixelHeight(int height, qreal ratio) {
+    for (int candidate = height; candidate < height + 8; ++candidate) {
+        const qreal device = candidate * ratio;
+        if (std::floor(device) == device) {
+            return candidate;
+        }
+    }
+    return height;
 }
 
 } // namespace
@@ -44,7 +61,8 @@ QModelIndex HistoryView::rowIndex(int row) const {
 }
 
 int HistoryView::rowHeight() const {
-    if (rowHeight_ > 0) {
+    const qreal ratio = devicePixelRatioF();
+    if (rowHeight_ > 0 && ratio == rowHeightRatio_) {
         return rowHeight_;
     }
     if (rowCount() == 0) {
@@ -53,7 +71,9 @@ int HistoryView::rowHeight() const {
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QModelIndex first = rowIndex(0);
-    rowHeight_ = std::max(1, itemDelegateForIndex(first)->sizeHint(option, first).height());
+    rowHeight_ = wholeDevicePixelHeight(
+        std::max(1, itemDelegateForIndex(first)->sizeHint(option, first).height()), ratio);
+    rowHeightRatio_ = ratio;
     return rowHeight_;
 }
 

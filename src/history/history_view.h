@@ -68,10 +68,11 @@ private:
     // rowsInserted().
     void showInsertedRows();
 
-    mutable int rowHeight_ = 0; // 0: measure again
-    int charWidth_ = 0;         // the horizontal scroll step; 0: measure again
-    int contentWidth_ = 0;      // the widest row painted so far, kept through clearing
-    int widestText_ = -1;       // its length in characters
-    QBasicTimer insertedTimer_; // active while added rows wait to be shown
-    int firstInsertedRow_ = 0;  // of those not yet shown
+    mutable int rowHeight_ = 0;        // 0: measure again
+    mutable qreal rowHeightRatio_ = 0; // the device pixel ratio it was measured for
+    int charWidth_ = 0;                // the horizontal scroll step; 0: measure again
+    int contentWidth_ = 0;             // the widest row painted so far, kept through clearing
+    int widestText_ = -1;              // its length in characters
+    QBasicTimer insertedTimer_;        // active while added rows wait to be shown
+    int firstInsertedRow_ = 0;         // of those not yet shown
 };

@@ -43,4 +43,13 @@ public:
         Q_UNUSED(key);
         return false;
     }
+    // The run marks where each action starts, so that hands which can lose
+    // an event tell which action lost it and what happened around it.
+    virtual void actionStarts(int number) { Q_UNUSED(number); }
+    // An event made since the action started that never arrived; empty when
+    // every one did.
+    virtual QString eventLost() const { return {}; }
+    // What the hands made and what arrived in the last few actions, with
+    // times (for a failure's report; empty if they keep none).
+    virtual QString recentEvents() const { return {}; }
 };

@@ -32,15 +32,19 @@ void printRecentActions() {
 
 bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
     const int actions = envInt("KELMORA_OPERATOR_ACTIONS", defaultActions);
-    const std::uint32_t seed = qEnvironmentVariableIsSet("KELMORA_OPERATOR_SEED")
-                                   ? std::uint32_t(envInt("KELMORA_OPERATOR_SEED", 0))
-                                   : std::random_device{}();
+    // Seeds are 32-bit: half of them do not fit an int.
+    bool given = false;
+    const std::uint32_t givenSeed = qEnvironmentVariable("KELMORA_OPERATOR_SEED").toUInt(&given);
+    const std::uint32_t seed = given ? givenSeed : std::random_device{}();
     qInfo("seed %u, %d actions (KELMORA_OPERATOR_SEED=%u replays it)", seed, actions, seed);
 
     Main_frm w;
     w.show();
-    if (!QTest::qWaitForWindowActive(&w)) {
-        qWarning("the console's window did not become active");
+    // A window manager on a machine busy with a build can take seconds to
+    // give a new window the focus (once more than the default 5 s).
+    if (!QTest::qWaitForWindowActive(&w, 20000)) {
+        qWarning("the console's window did not become active within 20 s\n%s",
+                 qPrintable(hands.recentEvents()));
         return false;
     }
     RandomOperator player(w, hands, seed);
@@ -53,10 +57,22 @@ bool RunRandomOperator(OperatorInput& hands, int defaultActions) {
     });
     bool held = true;
     for (int i = 0; i < actions; ++i) {
-        const QString broken = player.step(i);
+        hands.actionStarts(i);
+        QString broken = player.step(i);
+        // A lost event is the cause of whatever else the action broke.
+        const QString lost = hands.eventLost();
+        if (!lost.isEmpty()) {
+            broken = QStringLiteral("action %1: %2").arg(i).arg(lost);
+        }
         if (!broken.isEmpty()) {
             qWarning("seed %u, %s", seed, qPrintable(broken));
+            const QString events = hands.recentEvents();
+            if (!events.isEmpty()) {
+                qInfo("%s", qPrintable(events));
+            }
             printRecentActions();
+            qWarning("KELMORA_OPERATOR_SEED=%u KELMORA_OPERATOR_ACTIONS=%d replays it", seed,
+                     i + 1);
             held = false;
             break;
         }

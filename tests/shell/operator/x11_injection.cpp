@@ -11,6 +11,12 @@ struct X11Injection::Connection {
 
 X11Injection::X11Injection() : connection_(std::make_unique<Connection>()) {
     connection_->display = XOpenDisplay(nullptr);
+    if (connection_->display != nullptr) {
+        // Requests to the window manager are sent to the root window for
+        // all that watch its children.
+        XSelectInput(connection_->display, DefaultRootWindow(connection_->display),
+                     SubstructureNotifyMask);
+    }
 }
 
 X11Injection::~X11Injection() {
@@ -38,6 +44,10 @@ void X11Injection::button(bool down) {
     XTestFakeButtonEvent(connection_->display, 1, down ? True : False, 0);
 }
 
+unsigned X11Injection::keycodeOf(unsigned long keysym) {
+    return XKeysymToKeycode(connection_->display, KeySym(keysym));
+}
+
 bool X11Injection::key(unsigned long keysym, bool down) {
     const KeyCode code = XKeysymToKeycode(connection_->display, KeySym(keysym));
     if (code == 0) {
@@ -49,6 +59,28 @@ bool X11Injection::key(unsigned long keysym, bool down) {
 
 void X11Injection::flush() {
     XFlush(connection_->display);
+}
+
+unsigned long X11Injection::inputFocus() {
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(connection_->display, &focus, &revertTo);
+    return focus;
+}
+
+unsigned long X11Injection::activationAsked() {
+    Display* display = connection_->display;
+    const Atom activate = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    unsigned long asked = 0;
+    XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == ClientMessage && event.xclient.message_type == activate) {
+            asked = event.xclient.window;
+        }
+    }
+    return asked;
 }
 
 namespace xkeys {

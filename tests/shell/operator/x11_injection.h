@@ -19,7 +19,14 @@ public:
     void button(bool down);
     // False when the keysym has no key on the server's keyboard.
     bool key(unsigned long keysym, bool down);
+    // The server's key for a keysym (0: none).
+    unsigned keycodeOf(unsigned long keysym);
     void flush();
+    // The window the server sends keys to now (a round trip).
+    unsigned long inputFocus();
+    // The window a client last asked the window manager to give the focus
+    // (_NET_ACTIVE_WINDOW) since the previous call; 0 if none did.
+    unsigned long activationAsked();
 
 private:
     struct Connection;

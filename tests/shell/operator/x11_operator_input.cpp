@@ -5,7 +5,10 @@
 #include <QKeyEvent>
 #include <QThread>
 #include <QWidget>
+#include <QWindow>
 #include <QtTest>
+
+#include <xcb/xproto.h>
 
 namespace {
 
@@ -69,6 +72,22 @@ unsigned long keysymOf(Qt::Key key) {
     return 0;
 }
 
+QString nameOf(const QObject* object) {
+    return object == nullptr                ? QStringLiteral("none")
+           : object->objectName().isEmpty() ? QLatin1String(object->metaObject()->className())
+                                            : object->objectName();
+}
+
+// The console's window that has X window `id` now, if any does.
+const QWindow* liveWindow(unsigned long id) {
+    for (const QWindow* window : QGuiApplication::allWindows()) {
+        if (window->handle() != nullptr && window->winId() == id) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 X11OperatorInput::X11OperatorInput(int repeatDelayMs, int repeatsPerSecond) {
@@ -77,13 +96,34 @@ X11OperatorInput::X11OperatorInput(int repeatDelayMs, int repeatsPerSecond) {
     }
     x_.setKeyRepeat(repeatDelayMs, 1000 / repeatsPerSecond);
     qApp->installEventFilter(this);
+    qApp->installNativeEventFilter(this);
+    runClock_.start();
 }
 
 X11OperatorInput::~X11OperatorInput() = default;
 
 bool X11OperatorInput::eventFilter(QObject* watched, QEvent* event) {
     // Count each event once, where it enters: at the window it came to.
-    if (!watched->isWindowType() || !event->spontaneous()) {
+    if (!watched->isWindowType()) {
+        return false;
+    }
+    // Buttons, keys and focus (in the order of their types), and windows
+    // shown and hidden.
+    const QEvent::Type type = event->type();
+    const bool noted = (type >= QEvent::MouseButtonPress && type <= QEvent::FocusOut &&
+                        type != QEvent::MouseMove) ||
+                       type == QEvent::Show || type == QEvent::Hide;
+    const Qt::WindowType kind = static_cast<QWindow*>(watched)->type();
+    if (type == QEvent::Show && (kind == Qt::Window || kind == Qt::Dialog)) {
+        shown_ = static_cast<QWindow*>(watched);
+    }
+    if (noted) {
+        QString text;
+        QDebug(&text).nospace() << (event->spontaneous() ? "delivered to " : "sent to ")
+                                << nameOf(watched) << ": " << event;
+        note(text);
+    }
+    if (!event->spontaneous()) {
         return false;
     }
     switch (event->type()) {
@@ -116,6 +156,67 @@ bool X11OperatorInput::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+bool X11OperatorInput::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") {
+        return false;
+    }
+    const auto* input = static_cast<const xcb_key_press_event_t*>(message); // buttons alike
+    const int type = input->response_type & 0x7f;
+    if (type < XCB_KEY_PRESS || type > XCB_FOCUS_OUT ||
+        (type > XCB_BUTTON_RELEASE && type < XCB_FOCUS_IN)) {
+        return false;
+    }
+    if (type >= XCB_FOCUS_IN) {
+        const auto* focus = static_cast<const xcb_focus_in_event_t*>(message);
+        note(QStringLiteral("X sent focus %1 to %2 (mode %3)")
+                 .arg(type == XCB_FOCUS_IN ? "in" : "out", xWindowName(focus->event))
+                 .arg(focus->mode));
+        return false;
+    }
+    const char* kinds[] = {"key press", "key release", "button press", "button release"};
+    note(QStringLiteral("X sent %1 %2 at X time %3 to %4")
+             .arg(QLatin1String(kinds[type - XCB_KEY_PRESS]))
+             .arg(input->detail)
+             .arg(input->time)
+             .arg(xWindowName(input->event)));
+    // A key that closes a menu is pressed and let go while the menu has the
+    // keyboard, so the server sends both to the menu's window. Qt closes the
+    // menu as it handles the press and does away with that window; a release
+    // it reads only after that (on a busy machine) it drops as addressed to
+    // no window of its own. The release did reach the console.
+    if (type == XCB_KEY_RELEASE && input->detail == awaitedKeycode_ &&
+        liveWindow(input->event) == nullptr && windowNames_.count(input->event) != 0) {
+        ++keyReleases_;
+        ++releasesToClosedMenus_;
+    }
+    return false;
+}
+
+QString X11OperatorInput::xWindowName(unsigned long id) {
+    if (const QWindow* window = liveWindow(id)) {
+        return windowNames_[id] = nameOf(window);
+    }
+    const auto known = windowNames_.find(id);
+    return known != windowNames_.end() ? known->second + QStringLiteral(" (closed)")
+                                       : QStringLiteral("X window 0x%1").arg(id, 0, 16);
+}
+
+void X11OperatorInput::note(const QString& what) {
+    const QWidget* popup = QApplication::activePopupWidget();
+    journal_.push_back({action_, runClock_.elapsed(),
+                        QStringLiteral("%1  [focus %2, active %3]")
+                            .arg(what, nameOf(QApplication::focusWidget()),
+                                 nameOf(popup ? popup : QApplication::activeWindow()))});
+    while (journal_.size() > 400 || journal_.front().action < action_ - 3) {
+        journal_.pop_front();
+    }
+}
+
+void X11OperatorInput::flush() {
+    x_.flush();
+    note(QStringLiteral("flushed; the server sends keys to ") + xWindowName(x_.inputFocus()));
+}
+
 void X11OperatorInput::waitFor(const int& counter, int target, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
@@ -127,13 +228,60 @@ void X11OperatorInput::waitFor(const int& counter, int target, int timeoutMs) {
     }
     if (counter < target) {
         ++lost_;
-        qWarning("the X server did not deliver %s (%s) within %d ms (focus %s, popup %s)", what_,
-                 qPrintable(whatKey_), timeoutMs,
-                 QApplication::focusWidget() ? qPrintable(QApplication::focusWidget()->objectName())
-                                             : "none",
-                 QApplication::activePopupWidget() ? "open" : "none");
+        note(QStringLiteral("gave up"));
+        lostWhat_ = QStringLiteral("the X server did not deliver %1 (%2) to the console within "
+                                   "%3 ms")
+                        .arg(QLatin1String(what_), whatKey_)
+                        .arg(timeoutMs);
     }
     QCoreApplication::processEvents();
+}
+
+void X11OperatorInput::actionStarts(int number) {
+    action_ = number;
+    actionStartMs_ = runClock_.elapsed();
+    lostBefore_ = lost_;
+    // The operator looks before acting: a window just shown or raised has
+    // the focus once the window manager gives it (on a busy machine, actions
+    // later), and the window Qt calls active is the one the server sends
+    // keys to.
+    if (const QWindow* asked = liveWindow(x_.activationAsked())) {
+        awaitedFocus_ = asked->winId();
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (!focusSettled() && waited.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    if (!focusSettled()) {
+        note(QStringLiteral("the keyboard's window did not settle"));
+    }
+    shown_ = nullptr;
+    awaitedFocus_ = 0;
+}
+
+bool X11OperatorInput::focusSettled() {
+    const unsigned long focus = x_.inputFocus();
+    if ((shown_ != nullptr && shown_->isVisible() && shown_->winId() != focus) ||
+        (awaitedFocus_ != 0 && liveWindow(awaitedFocus_) != nullptr && awaitedFocus_ != focus)) {
+        return false;
+    }
+    const QWidget* active = QApplication::activeWindow();
+    return active != nullptr ? active->windowHandle()->winId() == focus
+                             : liveWindow(focus) == nullptr;
+}
+
+QString X11OperatorInput::recentEvents() const {
+    QString text =
+        QStringLiteral("injected and delivered, in ms from the start of action %1:").arg(action_);
+    for (const Noted& noted : journal_) {
+        text += QStringLiteral("\n  %1 (action %2) %3")
+                    .arg(noted.ms - actionStartMs_, 6)
+                    .arg(noted.action)
+                    .arg(noted.what);
+    }
+    return text;
 }
 
 void X11OperatorInput::pointAt(QWidget* widget, QPoint at) {
@@ -142,6 +290,7 @@ void X11OperatorInput::pointAt(QWidget* widget, QPoint at) {
     const qreal ratio = widget->devicePixelRatioF();
     const QPoint global = widget->mapToGlobal(at);
     x_.movePointer(int(global.x() * ratio), int(global.y() * ratio));
+    note(QStringLiteral("pointer to %1 at %2,%3").arg(nameOf(widget)).arg(at.x()).arg(at.y()));
 }
 
 void X11OperatorInput::click(QWidget* widget, QPoint at) {
@@ -154,7 +303,8 @@ void X11OperatorInput::click(QWidget* widget, QPoint at) {
     const int presses = buttonPresses_ + 1;
     x_.button(true);
     x_.button(false);
-    x_.flush();
+    note(QStringLiteral("button down and up"));
+    flush();
     if (popup) {
         waitFor(buttonPresses_, presses, 3000);
         QTest::qWait(50);
@@ -170,7 +320,8 @@ void X11OperatorInput::doubleClick(QWidget* widget, QPoint at) {
     x_.button(false);
     x_.button(true);
     x_.button(false);
-    x_.flush();
+    note(QStringLiteral("button down and up, twice"));
+    flush();
     waitFor(buttonReleases_, releases, 3000);
 }
 
@@ -195,7 +346,11 @@ bool X11OperatorInput::pressKeys(const OperatorKey& key, bool down) {
             }
         }
     }
-    x_.flush();
+    note(QStringLiteral("key %1 with modifiers %2 %3")
+             .arg(int(key.key), 0, 16)
+             .arg(int(key.modifiers), 0, 16)
+             .arg(down ? "down" : "up"));
+    flush();
     return true;
 }
 
@@ -206,6 +361,7 @@ void X11OperatorInput::tap(const OperatorKey& key) {
 void X11OperatorInput::hold(const OperatorKey& key, int heldMs) {
     const int releases = keyReleases_ + 1;
     awaitedKey_ = key.key;
+    awaitedKeycode_ = x_.keycodeOf(keysymOf(key.key));
     fingerRest(key.key);
     what_ = "a key release";
     whatKey_ = QStringLiteral("key %1 with modifiers %2")
