@@ -176,7 +176,8 @@ void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow_data() {
 }
 
 // A sent frame of random bytes (the widest digits at both ends) and a
-// received block each fill one row; a line longer than a sent frame wraps
+// received block each fill one row; a line longer than a row (which holds
+// a frame's digits and, by the font's rounding, a digit or two more) wraps
 // into rows that together are the line, the first holding at least a
 // frame's digits. A failure names its seed.
 void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow() {
@@ -202,7 +203,7 @@ void HistoryPrintTest::everyMonospaceFamilyKeepsLoggedLinesOnOneRow() {
     model.appendReceived(block, random.bounded(100000));
     const QString letters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     QString longLine;
-    for (int i = 0, length = 129 + random.bounded(400); i < length; ++i) {
+    for (int i = 0, length = 160 + random.bounded(400); i < length; ++i) {
         longLine += letters.at(random.bounded(letters.size()));
     }
     model.appendText(longLine.toStdString());
