@@ -1,6 +1,8 @@
 // kelmora-ctl as a script runs it: the real program against the real
 // controller simulator, and against the console, on pseudo-terminals.
 
+#include "command_frames.h"
+#include "frames/command_channel.h"
 #include "main_frm.h"
 #include "port_holder.h"
 #include "pty_peer.h"
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -157,6 +160,7 @@ private slots:
     void jobWithEveryKindRunsToItsEndAndRecordsWhatItPrinted();
     void stopsBeforeTheNextFrame();
     void badInputWritesNothing();
+    void randomJobsSendTheConsolesFramesOrNothing();
     void silentControllerGivesFourWithinTheTimeout();
     void consoleAndCtlRefuseEachOther();
 };
@@ -287,6 +291,130 @@ void CtlTest::badInputWritesNothing() {
         QVERIFY2(!isJob || run.err.contains("job.txt:"), run.err.constData());
         QCOMPARE(peer.drain(200), QByteArray());
     }
+}
+
+// Random jobs of drives, zero points, signals, modes and reference runs with
+// good and bad values: the console's own frame builders (with the decimal
+// point) are the oracle. A job with a step they refuse, or with a line that
+// is no step, sends nothing and exits 2; any other sends exactly their
+// frames, the counter carried on. KELMORA_CTL_SEED=N replays a run.
+void CtlTest::randomJobsSendTheConsolesFramesOrNothing() {
+    const quint32 seed = qEnvironmentVariableIsSet("KELMORA_CTL_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("KELMORA_CTL_SEED"))
+                             : QRandomGenerator::global()->generate();
+    qInfo("seed %u (KELMORA_CTL_SEED replays it)", seed);
+    QRandomGenerator random(seed);
+    const auto pick = [&](const std::vector<std::string>& from) {
+        return from[random.bounded(int(from.size()))];
+    };
+    // Mostly numbers the console takes, now and then one it refuses.
+    const auto value = [&] {
+        return random.bounded(25) == 0 ? pick({"abc", "1e40", "1,5", "-2147483649", "x", "0x10"})
+                                       : pick({"0", "50", "-50", "7", "2.5", "300", "1e3", "-0.5",
+                                               ".5", "+3", "2147483647"});
+    };
+    int refused = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        std::string job;
+        QByteArray expected;
+        bool good = true;
+        std::uint8_t counter = 0;
+        const auto take = [&](const BuiltFrame& built) {
+            good = good && built.ok();
+            if (built.ok()) {
+                const CommandFrame frame = FrameFromHex(built.hexText);
+                expected += QByteArray(reinterpret_cast<const char*>(frame.data()), 64);
+                ++counter;
+            }
+        };
+        for (int step = 1 + int(random.bounded(4)); step > 0; --step) {
+            const Units units = random.bounded(2) ? Units::Steps : Units::Millimetres;
+            const std::string unitsWord = units == Units::Steps ? "steps" : "mm";
+            switch (random.bounded(6)) {
+            case 0: {
+                MoveSetup setup;
+                setup.units = units;
+                const bool xy = random.bounded(2);
+                job += std::string("drive ") + (xy ? "xy" : "zc") + " --units " + unitsWord;
+                const int points = 1 + int(random.bounded(6));
+                for (int row = 0; row < 6; ++row) {
+                    setup.x_z[row] = row < points ? value() : "0";
+                    setup.y_c[row] = row < points ? value() : "0";
+                    if (row < points) {
+                        job += " --point " + setup.x_z[row] + " " + setup.y_c[row];
+                    }
+                }
+                setup.v_end = value();
+                setup.num_coord = value();
+                job +=
+                    " --end-velocity " + setup.v_end + " --count " + setup.num_coord + " --ramp ";
+                for (int bit = 7; bit >= 0; --bit) {
+                    setup.rampChecked[bit] = random.bounded(2);
+                    job += setup.rampChecked[bit] ? "1" : "0";
+                }
+                take(BuildMoveFrame(setup, xy ? AxisPair::XY : AxisPair::ZC, counter, '.'));
+                break;
+            }
+            case 1: {
+                const std::array<std::string, 4> zero{value(), value(), value(), value()};
+                job += "zero-point --units " + unitsWord + " --x " + zero[0] + " --y " + zero[1] +
+                       " --z " + zero[2] + " --c " + zero[3];
+                take(BuildZeroPointFrame(units, zero, '.'));
+                break;
+            }
+            case 2: {
+                const bool spindle = random.bounded(2);
+                const bool cooling = random.bounded(2);
+                job += std::string("aux --spindle ") + (spindle ? "on" : "off") + " --cooling " +
+                       (cooling ? "on" : "off");
+                take({BuildAuxiliarySignalsFrame(spindle, cooling), std::nullopt});
+                break;
+            }
+            case 3: {
+                const std::string mode = pick({"1", "2", "3", "0"});
+                job += "mode " + mode;
+                good = good && (mode == "1" || mode == "2");
+                take({BuildModeChangeFrame(mode == "1"), std::nullopt});
+                break;
+            }
+            case 4: {
+                std::array<Axis, 4> order{};
+                std::string letters;
+                for (Axis& axis : order) {
+                    const int k = int(random.bounded(random.bounded(8) == 0 ? 5 : 4));
+                    letters += "xyzcq"[k];
+                    axis = static_cast<Axis>(k % 4);
+                }
+                job += "reference-run " + letters;
+                good = good && letters.find('q') == std::string::npos;
+                const std::string text = BuildReferenceRunFrame(order);
+                expected += QByteArray(text.data(), 64);
+                break;
+            }
+            default: {
+                const std::string line = pick({"# a comment", "", "stop", "drive xz --point 1 1"});
+                job += line;
+                good = good && (line.empty() || line[0] == '#');
+                break;
+            }
+            }
+            job += "\n";
+        }
+        good = good && !expected.isEmpty(); // a job of no step is refused too
+        PtyPeer peer;
+        QTemporaryDir dir;
+        const CtlRun run = RunCtl(
+            {"--port", peer.devicePath(), "run", WriteJob(dir, QString::fromStdString(job))});
+        const QByteArray written = peer.drain(20); // the program has ended
+        QVERIFY2(run.exit == (good ? 0 : 2), qPrintable(QString::fromStdString(job) + run.err));
+        if (run.exit == 2) {
+            ++refused;
+            QVERIFY2(written.isEmpty(), qPrintable(QString::fromStdString(job)));
+        } else {
+            QCOMPARE(written.toHex(), expected.toHex());
+        }
+    }
+    qInfo("%d of 60 jobs refused whole", refused);
 }
 
 void CtlTest::silentControllerGivesFourWithinTheTimeout() {
