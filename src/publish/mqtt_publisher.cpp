@@ -238,10 +238,7 @@ private:
         }
         mosquitto_destroy(mosq_);
         mosq_ = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            connected_ = false;
-        }
+        markLost(); // what still waits is not sent: counted as dropped
         setState({BrokerPhase::Stopped, {}, 0, false});
     }
 
