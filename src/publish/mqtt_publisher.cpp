@@ -113,8 +113,10 @@ public:
         {
             std::lock_guard lock(mutex_);
             ++counts_.statusGiven;
+            // The thread rests without a deadline for the status while the
+            // slot is empty: the first one in it wakes the thread to set one.
+            due = !status_ || Clock::now() >= nextStatusAt_;
             status_ = Frame{std::move(line), at};
-            due = Clock::now() >= nextStatusAt_;
         }
         if (due) {
             wake();

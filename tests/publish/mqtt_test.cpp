@@ -18,7 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include <csignal>
-#include <thread>
+#include <cstring>
 
 using nlohmann::json;
 
@@ -33,9 +33,7 @@ void ExpectCsvColumns(const std::string& message) {
     std::string row;
     AppendCsvRow(1, raw, *entry, row);
     QStringList cells = QString::fromStdString(row).split(',');
-    const QStringList names =
-        QString::fromLatin1(kHistoryCsvHeader.data(), static_cast<int>(kHistoryCsvHeader.size()))
-            .split(',');
+    const QStringList names = QString::fromStdString(std::string(kHistoryCsvHeader)).split(',');
     for (int i = 1; i < names.size() - 1; ++i) {
         const std::string name = names[i].toStdString();
         const std::string value = !object.contains(name)     ? ""
@@ -49,25 +47,11 @@ void ExpectCsvColumns(const std::string& message) {
     }
 }
 
-bool IsTrue(const TopicLog::Message& m) {
-    return m.payload == "true";
-}
-bool IsFalse(const TopicLog::Message& m) {
-    return m.payload == "false";
-}
-bool Retained(const TopicLog::Message& m) {
-    return m.retained;
-}
-bool PortClosed(const TopicLog::Message& m) {
-    return json::parse(m.payload).at("open") == false;
-}
-
 // kelmora-ctl with its output in files, read as it runs.
 class Ctl {
 public:
-    Ctl(const QTemporaryDir& dir, const QStringList& arguments, const QString& name = "ctl") {
-        out_ = dir.filePath(name + ".out");
-        err_ = dir.filePath(name + ".err");
+    Ctl(const QTemporaryDir& dir, const QStringList& arguments)
+        : out_(dir.filePath("ctl.out")), err_(dir.filePath("ctl.err")) {
         process_.setStandardOutputFile(out_);
         process_.setStandardErrorFile(err_);
         process_.start(QStringLiteral(KELMORA_CTL_PATH), arguments);
@@ -77,30 +61,20 @@ public:
         process_.kill();
         process_.waitForFinished();
     }
-    QByteArray file(const QString& path) const {
+    static QByteArray file(const QString& path) {
         QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QByteArray err() const { return file(err_); }
-    QByteArray out() const { return file(out_); }
     // Waits for the words on standard error (or the end of the program).
-    bool said(const char* words, int seconds = 20) {
-        for (int i = 0; i < seconds * 20; ++i) {
-            if (err().contains(words)) {
-                return true;
-            }
-            if (process_.state() == QProcess::NotRunning) {
-                return err().contains(words);
-            }
-            process_.waitForFinished(50);
+    bool said(const char* words) {
+        for (int i = 0; i < 400 && !err().contains(words) && !process_.waitForFinished(50); ++i) {
         }
-        return false;
+        return err().contains(words);
     }
     int stop(int signal) {
         kill(static_cast<pid_t>(process_.processId()), signal);
-        process_.waitForFinished(30000);
-        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+        return finish();
     }
     int finish() {
         process_.waitForFinished(30000);
@@ -108,9 +82,9 @@ public:
     }
 
 private:
-    QProcess process_;
     QString out_;
     QString err_;
+    QProcess process_;
 };
 
 QStringList Watch(const SimulatorProcess& sim, const QString& url, const QStringList& more = {}) {
@@ -121,8 +95,7 @@ QStringList Watch(const SimulatorProcess& sim, const QString& url, const QString
 
 void WriteText(const QString& path, const QByteArray& text) {
     QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(text);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
 }
 
 } // namespace
@@ -135,9 +108,11 @@ private slots:
         QRandomGenerator random(QRandomGenerator::global()->generate());
         for (int round = 0; round < 2000; ++round) {
             ReceivedBlock block;
-            for (auto& byte : block) {
-                byte = static_cast<std::uint8_t>(random.bounded(256));
-            }
+            CommandFrame frame;
+            quint32 bits[24];
+            random.fillRange(bits);
+            std::memcpy(block.data(), bits, 32);
+            std::memcpy(frame.data(), bits + 8, 64);
             const std::string in = ReceivedLine(block, random.bounded(100000));
             const auto at =
                 WallClock::time_point(std::chrono::milliseconds(random.generate64() >> 24));
@@ -147,15 +122,8 @@ private slots:
                      std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch())
                          .count());
             QCOMPARE(status.at("received").get<std::string>(), IsoUtcText(at));
-            CommandFrame frame;
-            for (auto& byte : frame) {
-                byte = static_cast<std::uint8_t>(random.bounded(256));
-            }
-            std::string out;
-            for (const std::uint8_t byte : frame) {
-                out += QByteArray(1, static_cast<char>(byte)).toHex().toUpper().toStdString();
-            }
-            ExpectCsvColumns(FrameJson(out, at, 1));
+            const QByteArray out = QByteArray(reinterpret_cast<const char*>(frame.data()), 64);
+            ExpectCsvColumns(FrameJson(out.toHex().toUpper().toStdString(), at, 1));
             ExpectCsvColumns(FrameJson(in, at, 1));
         }
         QVERIFY(StatusJson("00FF", WallClock::now(), 1).empty());
@@ -182,14 +150,13 @@ private slots:
             "# c\n\nurl = mqtt://h\nmachine=\npassword = x\nuser = a\nuser = b\nnot a pair\n"
             "colour = red\n",
             "f");
-        const std::vector<std::string> problems{
-            "f:4: machine has no value", "f:5: unknown key \"password\" (a password is kept",
-            "f:7: user is given a second time", "f:8: not a \"key = value\" line",
-            "f:9: unknown key \"colour\""};
-        QCOMPARE(file.problems.size(), problems.size());
-        for (std::size_t i = 0; i < problems.size(); ++i) {
-            QVERIFY2(file.problems[i].rfind(problems[i], 0) == 0, file.problems[i].c_str());
+        std::string all;
+        for (const std::string& problem : file.problems) {
+            all += problem.substr(0, problem.find(" (")) + "|";
         }
+        QCOMPARE(all, std::string("f:4: machine has no value|f:5: unknown key \"password\"|f:7: "
+                                  "user is given a second time|f:8: not a \"key = value\" "
+                                  "line|f:9: unknown key \"colour\"|"));
         QCOMPARE(*file.url, std::string("mqtt://h"));
         QVERIFY(LoadMqttSettings({"", false, "mqtt://h", "a/b"}).problem.find("topic level") !=
                 std::string::npos);
@@ -204,34 +171,33 @@ private slots:
         SimulatorProcess sim({"--stream", "50"});
         QVERIFY(sim.isReady());
         auto ctl = std::make_unique<Ctl>(dir, Watch(sim, QString::fromStdString(broker.url())));
-        QVERIFY(log.waitFor("kelmora/m1/online", 20, 0, IsTrue) >= 0);
-        const int status = log.waitFor("kelmora/m1/status", 20);
-        QVERIFY(status >= 0);
-        ExpectCsvColumns(log.at(status).payload);
-        const int frame = log.waitFor("kelmora/m1/frames", 20);
-        QVERIFY(frame >= 0);
-        ExpectCsvColumns(log.at(frame).payload);
-        const json port = json::parse(log.at(log.waitFor("kelmora/m1/port", 20)).payload);
-        QCOMPARE(port.at("device").get<std::string>(), sim.devicePath().toStdString());
-        QCOMPARE(port.at("open").get<bool>(), true);
+        QVERIFY(log.waitFor("kelmora/m1/online", 0, "true") >= 0);
+        for (const char* topic : {"kelmora/m1/status", "kelmora/m1/frames"}) {
+            const int index = log.waitFor(topic);
+            QVERIFY2(index >= 0, topic);
+            ExpectCsvColumns(log.at(index).payload);
+        }
+        const std::string open =
+            "{\"device\":\"" + sim.devicePath().toStdString() + "\",\"open\":true}";
+        QVERIFY(log.waitFor("kelmora/m1/port", 0, open) >= 0);
         {
             TopicLog late(broker.port());
             for (const char* topic : {"/status", "/online", "/port"}) {
-                QVERIFY2(late.waitFor(topic, 20, 0, Retained) >= 0, topic);
+                QVERIFY2(late.waitFor(topic, 0, "", true) >= 0, topic);
             }
         }
         // Killed: the broker's will says it is gone.
         std::size_t from = log.size();
         QCOMPARE(ctl->stop(SIGKILL), -1);
-        QVERIFY(log.waitFor("/online", 20, from, IsFalse) >= 0);
+        QVERIFY(log.waitFor("/online", from, "false") >= 0);
         // Stopped: the port closed, then offline, then exit 0.
         ctl = std::make_unique<Ctl>(dir, Watch(sim, QString::fromStdString(broker.url())));
         QVERIFY(ctl->said("MQTT: connected"));
         from = log.size();
         QCOMPARE(ctl->stop(SIGTERM), 0);
-        const int closed = log.waitFor("/port", 20, from, PortClosed);
+        const int closed = log.waitFor("/port", from, "\"open\":false");
         QVERIFY(closed >= 0);
-        QVERIFY(log.waitFor("/online", 20, static_cast<std::size_t>(closed), IsFalse) >= 0);
+        QVERIFY(log.waitFor("/online", static_cast<std::size_t>(closed), "false") >= 0);
         QVERIFY(ctl->err().contains(" frames dropped"));
     }
 
@@ -248,7 +214,6 @@ private slots:
         QTemporaryDir dir;
         const std::string d = dir.path().toStdString();
         std::string extra;
-        int tlsPort = 0;
         QString url;
         QStringList more;
         if (fault == "wrong password") {
@@ -266,30 +231,23 @@ private slots:
                 "s.key -out s.csr && printf 'subjectAltName=DNS:localhost,IP:127.0.0.1' > x && "
                 "openssl x509 -req -in s.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 "
                 "-extfile x -out s.crt");
-            QProcess openssl;
-            openssl.setWorkingDirectory(dir.path());
-            openssl.start("sh", {"-c", sh});
-            QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
-            tlsPort = MosquittoBroker::FreePort();
+            QCOMPARE(QProcess::execute("sh", {"-c", "cd '" + dir.path() + "' && " + sh}), 0);
+            const int tlsPort = MosquittoBroker::FreePort();
             extra = "listener " + std::to_string(tlsPort) + " 127.0.0.1\ncafile " + d +
                     "/ca.crt\ncertfile " + d + "/s.crt\nkeyfile " + d + "/s.key\n";
-            url = QString("mqtts://localhost:%1").arg(tlsPort);
+            url = QString("mqtts://127.0.0.1:%1").arg(tlsPort);
             WriteText(dir.filePath("mqtt.conf"), "ca_file = ca.crt\n");
             more = QStringList{"--mqtt-config", dir.filePath("mqtt.conf")};
         }
         MosquittoBroker broker(d, extra);
-        if (url.isEmpty()) {
-            url = QString::fromStdString(broker.url());
-        }
+        url = url.isEmpty() ? QString::fromStdString(broker.url()) : url;
         const bool stall = fault == "stops reading";
         const int blocks = stall ? 100000 : 0;
         SimulatorProcess sim(
             stall ? QStringList{"--stream", "max", "--frames", QString::number(blocks)}
                   : QStringList{"--stream", "50"});
         QVERIFY(sim.isReady());
-        if (stall) {
-            kill(static_cast<pid_t>(sim.pid()), SIGSTOP);
-        }
+        QVERIFY(!stall || kill(static_cast<pid_t>(sim.pid()), SIGSTOP) == 0);
         std::unique_ptr<Ctl> ctl;
         if (fault == "absent at start") {
             ctl = std::make_unique<Ctl>(dir, Watch(sim, url, more));
@@ -302,29 +260,26 @@ private slots:
         }
         if (fault == "wrong password") {
             QCOMPARE(ctl->finish(), 6);
-            QVERIFY2(ctl->err().contains("MQTT: refused by") &&
-                         ctl->err().contains("; nothing") == false,
-                     ctl->err().constData());
+            QVERIFY2(ctl->err().contains("MQTT: refused by"), ctl->err().constData());
             return;
         }
         QVERIFY2(ctl->said("MQTT: connected"), ctl->err().constData());
-        QVERIFY(stall || log.waitFor("kelmora/m1/status", 20) >= 0);
+        QVERIFY(stall || log.waitFor("kelmora/m1/status") >= 0);
         if (fault == "killed and restarted") {
             broker.signal(SIGKILL);
             QVERIFY(ctl->said("MQTT: retrying in 1 s"));
             QVERIFY(broker.start());
             const std::size_t from = log.size();
-            QVERIFY(log.waitFor("kelmora/m1/online", 30, from, IsTrue) >= 0);
-            QVERIFY(log.waitFor("kelmora/m1/status", 20, from) >= 0);
+            QVERIFY(log.waitFor("kelmora/m1/online", from, "true") >= 0);
+            QVERIFY(log.waitFor("kelmora/m1/status", from) >= 0);
         }
         if (stall) {
             // Every block read while the broker takes nothing; the frames
             // beyond the queue are dropped and counted, not kept.
             broker.signal(SIGSTOP);
             kill(static_cast<pid_t>(sim.pid()), SIGCONT);
-            const int code = ctl->finish(); // the simulator ends: the line is lost
-            QCOMPARE(code, 3);
-            QCOMPARE(ctl->out().count("\"type\":\"status\""), blocks);
+            QCOMPARE(ctl->finish(), 3); // the simulator ends: the line is lost
+            QCOMPARE(Ctl::file(dir.filePath("ctl.out")).count("\"type\":\"status\""), blocks);
             const QByteArray err = ctl->err();
             const QRegularExpression counts("(\\d+) of (\\d+) frames published, (\\d+) frames");
             const auto match = counts.match(QString::fromUtf8(err));

@@ -3,12 +3,9 @@
 #include <mosquitto.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <fstream>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -19,29 +16,23 @@
 
 namespace {
 
-bool Listens(int port) {
+// Connects to the loopback port, or (port 0) binds a free one; the port.
+int OnLoopback(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    sockaddr_in address{
+        AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    auto* any = reinterpret_cast<sockaddr*>(&address);
+    const bool ok = port != 0 ? connect(fd, any, size) == 0
+                              : bind(fd, any, size) == 0 && getsockname(fd, any, &size) == 0;
     close(fd);
-    return ok;
+    return ok ? ntohs(address.sin_port) : 0;
 }
 
 } // namespace
 
 int MosquittoBroker::FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return ntohs(address.sin_port);
+    return OnLoopback(0);
 }
 
 MosquittoBroker::MosquittoBroker(std::string directory, std::string extra)
@@ -59,10 +50,8 @@ bool MosquittoBroker::start() {
     const passwd* user = getpwuid(getuid());
     std::ofstream(config) << "per_listener_settings false\npersistence false\n"
                           << "user " << (user != nullptr ? user->pw_name : "root") << "\n"
-                          << "log_dest none\nlistener " << port_ << " 127.0.0.1\n"
-                          << (extra_.find("password_file") == std::string::npos
-                                  ? "allow_anonymous true\n"
-                                  : "")
+                          << "log_dest none\nallow_anonymous true\nlistener " << port_
+                          << " 127.0.0.1\n"
                           << extra_ << "\n";
     pid_ = fork();
     if (pid_ == 0) {
@@ -72,7 +61,7 @@ bool MosquittoBroker::start() {
         _exit(127);
     }
     for (int i = 0; i < 250; ++i) {
-        if (Listens(port_)) {
+        if (OnLoopback(port_) != 0) {
             return true;
         }
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
@@ -87,79 +76,64 @@ bool MosquittoBroker::start() {
 }
 
 void MosquittoBroker::signal(int signal) {
-    if (pid_ <= 0) {
-        return;
-    }
-    kill(pid_, signal);
-    if (signal == SIGKILL || signal == SIGTERM) {
+    if (pid_ > 0 && kill(pid_, signal) == 0 && signal == SIGKILL) {
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 }
 
-struct TopicLog::Impl {
-    mosquitto* client = nullptr;
-    mutable std::mutex mutex;
-    std::condition_variable arrived;
-    std::vector<Message> messages;
-};
-
-TopicLog::TopicLog(int port) : impl_(new Impl) {
+TopicLog::TopicLog(int port) {
     mosquitto_lib_init();
-    impl_->client = mosquitto_new(nullptr, true, impl_);
+    client_ = mosquitto_new(nullptr, true, this);
     // Subscribed again on each connection: the broker may be restarted.
-    mosquitto_connect_callback_set(impl_->client, [](mosquitto* client, void*, int rc) {
+    mosquitto_connect_callback_set(client_, [](mosquitto* client, void*, int rc) {
         if (rc == 0) {
             mosquitto_subscribe(client, nullptr, "#", 0);
         }
     });
-    mosquitto_message_callback_set(
-        impl_->client, [](mosquitto*, void* self, const mosquitto_message* message) {
-            auto* impl = static_cast<Impl*>(self);
-            std::lock_guard lock(impl->mutex);
-            impl->messages.push_back({message->topic,
-                                      std::string(static_cast<const char*>(message->payload),
-                                                  static_cast<std::size_t>(message->payloadlen)),
-                                      message->retain});
-            impl->arrived.notify_all();
-        });
-    mosquitto_reconnect_delay_set(impl_->client, 1, 1, false);
-    mosquitto_connect(impl_->client, "127.0.0.1", port, 10);
-    mosquitto_loop_start(impl_->client);
+    mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
+        auto* log = static_cast<TopicLog*>(self);
+        std::lock_guard lock(log->mutex_);
+        log->messages_.push_back({m->topic,
+                                  std::string(static_cast<const char*>(m->payload), m->payloadlen),
+                                  m->retain});
+        log->arrived_.notify_all();
+    });
+    mosquitto_reconnect_delay_set(client_, 1, 1, false);
+    mosquitto_connect(client_, "127.0.0.1", port, 10);
+    mosquitto_loop_start(client_);
 }
 
 TopicLog::~TopicLog() {
-    mosquitto_disconnect(impl_->client);
-    mosquitto_loop_stop(impl_->client, true);
-    mosquitto_destroy(impl_->client);
-    delete impl_;
+    mosquitto_disconnect(client_);
+    mosquitto_loop_stop(client_, true);
+    mosquitto_destroy(client_);
 }
 
-int TopicLog::waitFor(const std::string& suffix, int seconds, std::size_t from,
-                      bool (*accept)(const Message&)) {
-    std::unique_lock lock(impl_->mutex);
+int TopicLog::waitFor(const std::string& suffix, std::size_t from, const std::string& words,
+                      bool retained) {
+    std::unique_lock lock(mutex_);
     int found = -1;
-    impl_->arrived.wait_for(lock, std::chrono::seconds(seconds), [&] {
-        for (std::size_t i = from; i < impl_->messages.size(); ++i) {
-            const Message& m = impl_->messages[i];
+    arrived_.wait_for(lock, std::chrono::seconds(30), [&] {
+        for (std::size_t i = from; i < messages_.size() && found < 0; ++i) {
+            const Message& m = messages_[i];
             if (m.topic.size() >= suffix.size() &&
                 m.topic.compare(m.topic.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-                (accept == nullptr || accept(m))) {
+                m.payload.find(words) != std::string::npos && (m.retained || !retained)) {
                 found = static_cast<int>(i);
-                return true;
             }
         }
-        return false;
+        return found >= 0;
     });
     return found;
 }
 
-TopicLog::Message TopicLog::at(int index) const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->messages.at(static_cast<std::size_t>(index));
+TopicLog::Message TopicLog::at(int index) {
+    std::lock_guard lock(mutex_);
+    return messages_.at(static_cast<std::size_t>(index));
 }
 
-std::size_t TopicLog::size() const {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->messages.size();
+std::size_t TopicLog::size() {
+    std::lock_guard lock(mutex_);
+    return messages_.size();
 }

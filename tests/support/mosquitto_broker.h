@@ -4,9 +4,14 @@
 // stopped (SIGSTOP) and continued at will. `extra` is added to the config
 // (a password file, a TLS listener).
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
+
+struct mosquitto;
 
 class MosquittoBroker {
 public:
@@ -44,13 +49,16 @@ public:
         bool retained = false;
     };
     // The first message from index `from` on whose topic ends with `suffix`
-    // and that `accept` takes, waiting up to `seconds`; its index, or -1.
-    int waitFor(const std::string& suffix, int seconds, std::size_t from = 0,
-                bool (*accept)(const Message&) = nullptr);
-    Message at(int index) const;
-    std::size_t size() const;
+    // and whose payload holds `words` (retained, if asked), waiting up to
+    // 30 s; its index, or -1.
+    int waitFor(const std::string& suffix, std::size_t from = 0, const std::string& words = "",
+                bool retained = false);
+    Message at(int index);
+    std::size_t size();
 
 private:
-    struct Impl;
-    Impl* impl_;
+    mosquitto* client_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<Message> messages_;
 };
