@@ -8,14 +8,14 @@
 #   scripts/bench.sh               all benchmarks
 #   scripts/bench.sh receive send  only those (receive, roundtrip, send,
 #                                  startup, history, history_view, record,
-#                                  ctl, screen, plot)
+#                                  ctl, mqtt, publish_cost, screen, plot)
 # "screen" runs on a virtual X display beside CuteCom (scripts/screen-bench.sh),
 # "plot" the Position Plot closed and open there (bench/plot_cpu.sh).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
 
-all=(receive roundtrip send startup history history_view record ctl screen plot)
+all=(receive roundtrip send startup history history_view record ctl mqtt publish_cost screen plot)
 if (($# > 0)); then selected=("$@"); else selected=("${all[@]}"); fi
 for name in "${selected[@]}"; do
   case " ${all[*]} " in

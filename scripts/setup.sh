@@ -16,6 +16,7 @@ packages=(
   desktop-file-utils appstream man-db
   tshark wireshark-common
   xvfb xauth openbox libx11-dev libxtst-dev
+  mosquitto mosquitto-clients libmosquitto-dev pkgconf openssl
 )
 # Extra groups asked for by the caller: "screenshot" (Xvfb, xdotool, ImageMagick,
 # openbox, bc),
@@ -53,6 +54,25 @@ generate_german_locale() {
   "${as_root[@]}" locale-gen >/dev/null
 }
 
+# The tests and benchmarks start brokers of their own, each on a free port
+# with its own config; the system's mosquitto service, which its package
+# starts, would only hold port 1883 and serve anyone who finds it.
+quiet_system_broker() {
+  local as_root=()
+  if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
+  if [[ -d /run/systemd/system ]]; then
+    if systemctl is-enabled --quiet mosquitto 2>/dev/null ||
+      systemctl is-active --quiet mosquitto 2>/dev/null; then
+      echo "Stopping and disabling the system's mosquitto service"
+      "${as_root[@]}" systemctl disable --now mosquitto >/dev/null 2>&1
+    fi
+  elif [[ -x /etc/init.d/mosquitto ]] && /etc/init.d/mosquitto status >/dev/null 2>&1; then
+    echo "Stopping and disabling the system's mosquitto service"
+    "${as_root[@]}" /etc/init.d/mosquitto stop >/dev/null
+    "${as_root[@]}" update-rc.d mosquitto disable >/dev/null 2>&1 || true
+  fi
+}
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -62,6 +82,7 @@ done
 
 if ((${#missing[@]} == 0)); then
   generate_german_locale
+  quiet_system_broker
   exit 0
 fi
 
@@ -80,3 +101,4 @@ fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 generate_german_locale
+quiet_system_broker

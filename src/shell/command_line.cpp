@@ -91,6 +91,27 @@ ConsoleCommandLine ParseConsoleCommandLine(const std::vector<std::string>& argum
             result.record = *record;
             continue;
         }
+        if (const std::optional<OptionValue> url = ValueOf("--mqtt", arguments, i)) {
+            if (url->empty()) {
+                return Refused("--mqtt needs a broker URL such as mqtt://host:1883");
+            }
+            result.mqttUrl = *url;
+            continue;
+        }
+        if (const std::optional<OptionValue> machine = ValueOf("--mqtt-machine", arguments, i)) {
+            if (machine->empty()) {
+                return Refused("--mqtt-machine needs a name");
+            }
+            result.mqttMachine = *machine;
+            continue;
+        }
+        if (const std::optional<OptionValue> config = ValueOf("--mqtt-config", arguments, i)) {
+            if (config->empty()) {
+                return Refused("--mqtt-config needs a file name");
+            }
+            result.mqttConfig = *config;
+            continue;
+        }
         const std::string_view qtName = QtOptionName(argument);
         if (Contains(kQtFlags, qtName)) {
             result.qtArguments.push_back(argument);
@@ -115,7 +136,8 @@ ConsoleCommandLine ParseConsoleCommandLine(const std::vector<std::string>& argum
 }
 
 std::string ConsoleUsageText() {
-    return "Usage: kelmora [--port NAME] [--record FILE] [Qt options]\n"
+    return "Usage: kelmora [--port NAME] [--record FILE] [--mqtt URL] [--mqtt-machine NAME]\n"
+           "               [--mqtt-config FILE] [Qt options]\n"
            "Operator console for a four-axis motion controller on one serial line.\n"
            "\n"
            "  --port NAME    preset the Com Port box: a port number (n is /dev/ttyS(n-1))\n"
@@ -124,6 +146,16 @@ std::string ConsoleUsageText() {
            "  --record FILE  record the history into FILE from the start, as File >\n"
            "                 Record History to File... does: a .his or .txt file gets\n"
            "                 the header lines, a .pcapng file is a Wireshark capture\n"
+           "  --mqtt URL     publish the machine's status, port state and every logged\n"
+           "                 line to an MQTT broker (mqtt://host:1883, mqtts://host:8883);\n"
+           "                 nothing is subscribed to, so no remote command reaches the line\n"
+           "  --mqtt-machine NAME\n"
+           "                 the machine's name in the topics (kelmora/NAME/...); the\n"
+           "                 host name by default\n"
+           "  --mqtt-config FILE\n"
+           "                 the publishing settings (URL, machine, prefix, CA file, user,\n"
+           "                 password file); ~/.config/kelmora/mqtt.conf is read when it\n"
+           "                 exists; the options above override it\n"
            "  -h, --help     this text\n"
            "  -v, --version  the console's version\n"
            "\n"

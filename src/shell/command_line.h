@@ -14,8 +14,14 @@ struct ConsoleCommandLine {
         Refuse,      // print error and usage text, exit 2
     };
     Action action = Action::Run;
-    std::optional<std::string> port;      // --port NAME: the Com Port box's preset
-    std::optional<std::string> record;    // --record FILE: record the history into FILE
+    std::optional<std::string> port;   // --port NAME: the Com Port box's preset
+    std::optional<std::string> record; // --record FILE: record the history into FILE
+    // Publishing the machine's status to an MQTT broker: --mqtt URL,
+    // --mqtt-machine NAME, --mqtt-config FILE (the settings file; a password
+    // only ever comes from the password file it names).
+    std::optional<std::string> mqttUrl;
+    std::optional<std::string> mqttMachine;
+    std::optional<std::string> mqttConfig;
     std::vector<std::string> qtArguments; // Qt's options with their values, in order
     std::string error;                    // why the line was refused
 };

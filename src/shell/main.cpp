@@ -6,11 +6,13 @@
 #include "history_recording.h"
 #include "kelmora_version.h"
 #include "main_frm.h"
+#include "status_publishing.h"
 
 #include <QApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,16 @@ int main(int argc, char* argv[]) {
         return 2;
     case ConsoleCommandLine::Action::Run:
         break;
+    }
+
+    const PublishingChoice publishing =
+        ChoosePublishing(commandLine.mqttUrl, commandLine.mqttMachine, commandLine.mqttConfig);
+    if (publishing.refuse) {
+        std::fprintf(stderr, "kelmora: %s\n", publishing.problem.c_str());
+        return 2;
+    }
+    if (!publishing.problem.empty()) {
+        std::fprintf(stderr, "kelmora: not publishing to MQTT: %s\n", publishing.problem.c_str());
     }
 
     // Qt sees its own options only; it keeps pointers into these.
@@ -58,6 +70,9 @@ int main(int argc, char* argv[]) {
     if (commandLine.record) {
         window.recording().start(QString::fromLocal8Bit(commandLine.record->c_str()));
     }
+    // Declared after the window, so it goes first: online = false is
+    // published on the way out.
+    const std::unique_ptr<StatusPublishing> publisher = StartPublishing(window, publishing);
     // Ctrl+C in the terminal, or the session ending, closes the window as
     // Quit does: a recording ends with every line written and synced.
     CloseOnTermination closer(&window);

@@ -96,6 +96,11 @@ public:
     std::uint8_t GetRampenbits() const;
     void Form_KeyPress(std::int16_t KeyAscii);
 
+signals:
+    // The port opened or closed; `failure` says why it closed or would not
+    // open (empty for Close Port), for whoever tells the outside world.
+    void portStateChanged(bool open, const QString& device, const QString& failure);
+
 public slots:
     void Command1_Click();
     void Command2_Click();
@@ -158,8 +163,9 @@ private:
     // line is selected.
     void showSelectedLineMeaning();
     void forgetLineMeaning();
-    void enterClosedState();
+    void enterClosedState(const QString& failure = {});
     void enterOpenState();
+    void refuseOpen(const QString& reason);
     void portLost(const QString& reason);
     char decimalSeparator() const;
 

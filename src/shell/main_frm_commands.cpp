@@ -151,7 +151,11 @@ void Main_frm::afterSend(SendResult result, const QString& command) {
         // The same state as a lost port, with what became of the frame.
         const QString reason = MSComm1.lastWriteError();
         MSComm1.close();
-        enterClosedState();
+        enterClosedState(result.outcome == SendOutcome::WriteFailed
+                             ? "the port refused a frame (" + reason + ")"
+                             : QStringLiteral("the line took %1 of %2 bytes of a frame")
+                                   .arg(result.bytesTaken)
+                                   .arg(kCommandFrameSize));
         if (result.outcome == SendOutcome::WriteFailed) {
             showStatus(command + ": the port refused the frame (" + reason +
                        "); nothing was sent; port closed");

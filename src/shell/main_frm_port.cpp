@@ -17,13 +17,13 @@ void Main_frm::Command1_Click() {
     Port_Set& dialog = portSettings();
     const SerialResult numbered = MSComm1.setCommPort(dialog.acceptedPort());
     if (!numbered.ok) {
-        showStatus("Open Port: " + numbered.reason);
+        refuseOpen(numbered.reason);
         return;
     }
     const SerialResult settings =
         MSComm1.setSettings(QString::number(dialog.acceptedSpeed()) + ",n,8,1");
     if (!settings.ok) {
-        showStatus("Open Port: " + settings.reason);
+        refuseOpen(settings.reason);
         return;
     }
     if (!MSComm1.isOpen()) {
@@ -45,6 +45,11 @@ void Main_frm::Command2_Click() {
     showStatus("Port closed");
 }
 
+void Main_frm::refuseOpen(const QString& reason) {
+    showStatus("Open Port: " + reason);
+    emit portStateChanged(false, MSComm1.portLocation(), reason);
+}
+
 void Main_frm::enterOpenState() {
     ui.Command1->setDefault(false);
     ui.Command1->setEnabled(false);
@@ -52,9 +57,10 @@ void Main_frm::enterOpenState() {
     ui.Command2->setDefault(true);
     ui.Label3->setColourValue(static_cast<std::uint32_t>(LampColour::Yellow));
     Timer1.start();
+    emit portStateChanged(true, MSComm1.portLocation(), {});
 }
 
-void Main_frm::enterClosedState() {
+void Main_frm::enterClosedState(const QString& failure) {
     ui.Label_Com->setText(acceptedPortText_);
     ui.Command2->setDefault(false);
     ui.Command2->setEnabled(false);
@@ -62,6 +68,7 @@ void Main_frm::enterClosedState() {
     ui.Command1->setDefault(true);
     ui.Label3->setColourValue(static_cast<std::uint32_t>(LampColour::Red));
     Timer1.stop();
+    emit portStateChanged(false, MSComm1.portLocation(), failure);
 }
 
 void Main_frm::portLost(const QString& reason) {
@@ -70,7 +77,7 @@ void Main_frm::portLost(const QString& reason) {
     if (MSComm1.isOpen()) {
         MSComm1.close();
     }
-    enterClosedState();
+    enterClosedState(reason);
     showStatus("Port closed: " + reason);
 }
 

@@ -10,6 +10,7 @@
 // hold the same frames from the recording's start, as packets with their
 // direction, in time order.
 
+#include "mosquitto_broker.h"
 #include "pcapng_reader.h"
 #include "simulator_process.h"
 
@@ -18,9 +19,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <csignal>
 #include <ctime>
+#include <memory>
+
+using json = nlohmann::json;
 
 namespace {
 
@@ -84,12 +90,13 @@ std::vector<LoggedLine> loggedLines(const QByteArray& reports) {
 
 class RecordingConsole {
 public:
-    explicit RecordingConsole(const QString& device) {
+    explicit RecordingConsole(const QString& device, const QStringList& more = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(KELMORA_RECORDING_CONSOLE_PATH, {"--port", device, "--report-lines"});
+        process_.start(KELMORA_RECORDING_CONSOLE_PATH,
+                       QStringList{"--port", device, "--report-lines"} + more);
     }
     ~RecordingConsole() {
         if (process_.state() != QProcess::NotRunning) {
@@ -98,14 +105,18 @@ public:
         }
     }
 
-    void order(const QByteArray& line) { process_.write(line + "\n"); }
-    // Waits for a report line starting with `answer`; its whole text.
-    QByteArray awaitAnswer(const QByteArray& answer) {
+    void order(const QByteArray& line) {
+        process_.write(line + "\n");
+        process_.waitForBytesWritten(); // a test may wait next without Qt's event loop
+    }
+    // Waits for a report line starting with `answer`, reported from byte
+    // `from` on; its whole text.
+    QByteArray awaitAnswer(const QByteArray& answer, qsizetype from = 0) {
         QByteArray found;
         (void)QTest::qWaitFor(
             [&] {
                 reports_ += process_.readAllStandardOutput();
-                for (const QByteArray& line : reports_.split('\n')) {
+                for (const QByteArray& line : reports_.mid(from).split('\n')) {
                     if (line.startsWith(answer)) {
                         found = line;
                         return true;
@@ -216,6 +227,7 @@ private slots:
     void killedConsoleLeavesEveryLineDue();
     void recordOptionStartsTheRecording_data();
     void recordOptionStartsTheRecording();
+    void publishesThroughABrokerThatComesAndGoes();
 };
 
 void ConsoleRecordingTest::killedConsoleLeavesEveryLineDue_data() {
@@ -384,6 +396,81 @@ void ConsoleRecordingTest::recordOptionStartsTheRecording() {
     const QString said = QString::fromLocal8Bit(console.readAllStandardError());
     QCOMPARE(console.exitCode(), deleted ? 1 : 0);
     QCOMPARE(said.contains("kelmora: Recording to " + path), deleted);
+}
+
+void ConsoleRecordingTest::publishesThroughABrokerThatComesAndGoes() {
+    // The console at line rate publishing to a real broker that is killed
+    // and started again: the line goes on being logged throughout, what is
+    // published is what was logged, in order, and once the broker is back
+    // the newest status is there again for a new subscriber. Whatever is
+    // published to the machine's topics never reaches the line.
+    QTemporaryDir folder;
+    MosquittoBroker broker(folder.path().toStdString());
+    QVERIFY2(broker.start(), broker.problem().c_str());
+    auto seen = std::make_unique<TopicLog>(broker.port());
+    SimulatorProcess simulator({"--stream", "360", "--hex"});
+    QVERIFY2(simulator.isReady(), qPrintable(simulator.problem()));
+    RecordingConsole console(
+        simulator.devicePath(),
+        {"--mqtt", QString::fromStdString(broker.url()), "--mqtt-machine", "cell7"});
+    QVERIFY2(console.awaitAnswer("open") == "open", console.reports().constData());
+    QVERIFY(seen->waitFor("cell7/online", 0, "true") >= 0);
+    QVERIFY(seen->waitFor("cell7/port", 0, "\"open\":true") >= 0);
+    QVERIFY(seen->waitFor("cell7/status") >= 0);
+
+    // Another client writes to the machine's topics: nothing subscribes.
+    QProcess remote;
+    remote.start("mosquitto_pub", {"-p", QString::number(broker.port()), "-t",
+                                   "kelmora/cell7/command", "-m", QString(128, 'A')});
+    QVERIFY(remote.waitForFinished());
+
+    const auto awaitState = [&](const char* state) {
+        QByteArray answer;
+        return QTest::qWaitFor(
+            [&] {
+                const qsizetype from = console.readReports().size();
+                console.order("broker");
+                answer = console.awaitAnswer("broker ", from);
+                return answer.contains(state);
+            },
+            20'000);
+    };
+    broker.signal(SIGKILL);
+    QVERIFY(awaitState("retrying"));
+    const std::size_t loggedWhileAway = loggedLines(console.readReports()).size();
+    QTest::qWait(1500);
+    QVERIFY(loggedLines(console.readReports()).size() > loggedWhileAway + 300);
+    QVERIFY2(broker.start(), broker.problem().c_str());
+    seen = std::make_unique<TopicLog>(broker.port());
+    QVERIFY(awaitState("connected"));
+    const int status = seen->waitFor("cell7/status");
+    QVERIFY(status >= 0);
+
+    // Every frame published is a line logged, in the order logged.
+    console.order("quit");
+    QVERIFY(seen->waitFor("cell7/online", 0, "false") >= 0);
+    const std::vector<LoggedLine> logged = loggedLines(console.readReports());
+    std::size_t next = 0;
+    std::size_t frames = 0;
+    for (std::size_t i = 0; i < seen->size(); ++i) {
+        const TopicLog::Message message = seen->at(static_cast<int>(i));
+        if (message.topic != "kelmora/cell7/frames" && message.topic != "kelmora/cell7/status") {
+            continue;
+        }
+        // A status is the newest line at its time, a frame the next in turn.
+        const bool frame = message.topic == "kelmora/cell7/frames";
+        const std::string raw = json::parse(message.payload).at("raw");
+        const auto found =
+            std::find_if(logged.begin() + std::ptrdiff_t(frame ? next : 0), logged.end(),
+                         [&](const LoggedLine& line) { return line.bytes == raw.c_str(); });
+        QVERIFY2(found != logged.end(), raw.c_str());
+        if (frame) {
+            next = std::size_t(found - logged.begin()) + 1;
+            ++frames;
+        }
+    }
+    QVERIFY(frames > 0);
+    QVERIFY2(simulator.linesUntilQuiet(300).isEmpty(), "a frame reached the line");
 }
 
 QTEST_MAIN(ConsoleRecordingTest)

@@ -16,6 +16,10 @@
 //   clear        Clear History -> "cleared"
 //   facts        -> "facts <resident KiB> <history bytes> <history lines>"
 //   quit         File > Quit
+//   broker       -> "broker <frames published> <dropped> <connections>
+//                <statuses published> <the status bar's broker text>"
+//
+// With --mqtt URL [--mqtt-machine NAME] it publishes as the console does.
 //
 // With --report-lines every line the history logs is printed as it is
 // logged, "L <CLOCK_MONOTONIC ns> <the line's bytes in hex>", and a line
@@ -26,6 +30,7 @@
 #include "history_recorder.h"
 #include "history_recording.h"
 #include "main_frm.h"
+#include "status_publishing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,6 +44,8 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -148,6 +155,18 @@ int main(int argc, char* argv[]) {
         loggedWhileRecording -= w.recording().recorder().isRecording() ? 1 : 0;
     });
 
+    const auto valueOf = [&arguments](const char* name) -> std::optional<std::string> {
+        const int at = static_cast<int>(arguments.indexOf(name));
+        return at >= 0 && at + 1 < arguments.size()
+                   ? std::optional<std::string>(arguments.at(at + 1).toStdString())
+                   : std::nullopt;
+    };
+    // Only when asked: a settings file in the home folder is not the test's.
+    const std::unique_ptr<StatusPublishing> publishing =
+        valueOf("--mqtt")
+            ? StartPublishing(w, ChoosePublishing(valueOf("--mqtt"), valueOf("--mqtt-machine"), {}))
+            : nullptr;
+
     w.presetPort(arguments.at(portAt + 1));
     w.show();
     w.Command1_Click();
@@ -210,6 +229,13 @@ int main(int argc, char* argv[]) {
             } else if (order == "play") {
                 round = operatorRound(w);
                 player.start();
+            } else if (order == "broker" && publishing) {
+                const PublisherCounts counts = publishing->publisher().counts();
+                say("broker " + std::to_string(counts.framesPublished) + " " +
+                    std::to_string(counts.framesDropped) + " " +
+                    std::to_string(counts.connections) + " " +
+                    std::to_string(counts.statusPublished) + " " +
+                    publishing->stateText().toStdString());
             } else if (order == "quit") {
                 w.Beenden->trigger();
             }

@@ -54,6 +54,10 @@ void CommandLineTest::readsOptionsInOrder_data() {
         "-reverse", "/tmp/run.pcapng");
     row("record without value", "--port 3 --record", Action::Refuse);
     row("record with empty value", "--record=", Action::Refuse);
+    // The publishing options are the console's own: Qt never sees them.
+    row("mqtt options", "--mqtt mqtt://h:1883 --mqtt-machine m1 --mqtt-config=f.conf -reverse",
+        Action::Run, "(none)", "-reverse");
+    row("mqtt with empty value", "--mqtt=", Action::Refuse);
 
     // The first --help, --version or fault decides.
     row("help", "--port 3 --help --bogus", Action::ShowHelp);

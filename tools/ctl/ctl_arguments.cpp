@@ -27,7 +27,8 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     app.footer("Drives and watches the Kelmora motion controller from a shell: the console's\n"
                "frames, byte for byte, without its window. Exit status: 0 done, 1 usage,\n"
                "2 bad input (nothing sent), 3 the line failed or is in use, 4 no answer in\n"
-               "time, 5 the controller reported an error or an expect failed. See kelmora-ctl(1).");
+               "time, 5 the controller reported an error or an expect failed, 6 the MQTT\n"
+               "broker refused the user or password. See kelmora-ctl(1).");
     app.fallthrough();
     app.require_subcommand(0, 1);
     app.add_option("--port,-p", options.port,
@@ -49,6 +50,12 @@ ArgumentsOutcome ParseArguments(int argc, const char* const* argv) {
     CLI::Option* streamFlag =
         watch->add_flag("--stream", options.stream, "only listen: the controller reports unasked");
     watch->get_option("--every")->excludes(streamFlag);
+    watch->add_option("--mqtt", options.mqttUrl,
+                      "also publish to this MQTT broker: mqtt://host[:port] or mqtts://...");
+    watch->add_option("--mqtt-machine", options.mqttMachine,
+                      "the machine's name in the topics (default: the host name)");
+    watch->add_option("--mqtt-config", options.mqttConfig,
+                      "the MQTT settings file (default ~/.config/kelmora/mqtt.conf)");
     app.add_subcommand("run", "Run a job file, one command a line")
         ->add_option("job", options.jobPath, "the job file")
         ->required();

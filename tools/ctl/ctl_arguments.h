@@ -22,6 +22,9 @@ struct CtlOptions {
     RunMode mode = RunMode::Status;
     Milliseconds every{1000}; // watch
     bool stream = false;      // watch: only listen
+    std::string mqttUrl;      // watch: publish to this broker
+    std::string mqttMachine;  // watch: the machine's name in the topics
+    std::string mqttConfig;   // watch: the MQTT settings file
     std::string jobPath;      // run
     Step step;                // a frame subcommand
 };

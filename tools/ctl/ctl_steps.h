@@ -23,6 +23,7 @@ enum class ExitStatus : int {
     LineFailed = 3,      // the port cannot be opened, is in use, or failed
     NoAnswer = 4,        // the controller did not answer in time
     ControllerError = 5, // an error code, the emergency stop, an end switch, a failed expect
+    BrokerRefused = 6,   // watch --mqtt: the broker refused the user name or password
     Interrupted = 130,   // Ctrl+C (SIGTERM and SIGHUP: 143 and 129, 128 + the signal)
 };
 

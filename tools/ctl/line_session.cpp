@@ -90,6 +90,9 @@ SendResult LineSession::send(const FrameCommand& command, SentFrame& sent) {
         sent.bytes = FrameFromHex(frame.hexText);
         sent.command = DecodeCommand(sent.bytes);
     }
+    if (result.outcome == SendOutcome::Sent) {
+        emit frameLogged(sent);
+    }
     if (result.outcome != SendOutcome::Sent && lostReason_.isEmpty()) {
         lostReason_ = result.outcome == SendOutcome::PartlyWritten
                           ? QStringLiteral("the line took %1 of 64 bytes; the controller may have "

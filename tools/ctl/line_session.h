@@ -70,6 +70,8 @@ public:
     QString lostReason() const { return lostReason_; }
 
 signals:
+    // A frame that went out and was logged.
+    void frameLogged(const SentFrame& frame);
     void statusReceived(const StatusReport& status, const ReceivedBlock& block,
                         std::int32_t elapsedMs);
 

@@ -1,14 +1,15 @@
 // kelmora-ctl: the console's commands from a shell, a script or a CI job,
 // without its window. Exit statuses: 0 done, 1 usage, 2 bad input (nothing
 // sent), 3 the line failed or is in use, 4 no answer in time, 5 the
-// controller reported an error or an expect failed; 128 + the signal when
-// stopped by one.
+// controller reported an error or an expect failed, 6 the MQTT broker
+// refused the user or password; 128 + the signal when stopped by one.
 
 #include "ctl_arguments.h"
 #include "ctl_output.h"
 #include "job_file.h"
 #include "job_runner.h"
 #include "line_session.h"
+#include "mqtt_feed.h"
 #include "port_listing.h"
 #include "stop_signals.h"
 
@@ -22,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -71,6 +73,21 @@ int main(int argc, char** argv) {
         return Finish(ExitStatus::BadInput);
     }
     const QString settings = QString::number(port.speed) + QStringLiteral(",n,8,1");
+    std::optional<MqttSettings> mqtt;
+    if (options.mode == RunMode::Watch &&
+        !(options.mqttUrl.empty() && options.mqttMachine.empty() && options.mqttConfig.empty())) {
+        const MqttSettingsOutcome loaded = LoadMqttSettings(
+            {options.mqttConfig.empty() ? DefaultMqttConfigFile() : options.mqttConfig,
+             !options.mqttConfig.empty(), options.mqttUrl, options.mqttMachine});
+        if (!loaded.settings) {
+            output.notice((loaded.problem.empty() ? "no broker to publish to: give --mqtt URL or "
+                                                    "a url in the MQTT settings file"
+                                                  : loaded.problem) +
+                          "; nothing was sent");
+            return Finish(ExitStatus::BadInput);
+        }
+        mqtt = loaded.settings;
+    }
 
     LineSession session;
     StopSignals stopSignals([&session](int signal) { session.requestStop(signal); });
@@ -90,11 +107,23 @@ int main(int argc, char** argv) {
         session.setRecording(recording.history.get(), recording.recorder.get());
     }
 
+    std::unique_ptr<MqttFeed> feed;
+    if (mqtt) {
+        feed = std::make_unique<MqttFeed>(*mqtt, session, output);
+        feed->start();
+    }
     const SerialResult opened = session.open(port.port, settings);
+    const std::string device = port.port.toStdString();
     ExitStatus exit = ExitStatus::LineFailed;
     if (!opened.ok) {
         output.notice(opened.reason.toStdString());
+        if (feed) {
+            feed->portClosed(device, opened.reason.toStdString());
+        }
     } else {
+        if (feed) {
+            feed->portOpened(device);
+        }
         JobRunner runner(session, output, options);
         output.begin();
         switch (options.mode) {
@@ -109,6 +138,15 @@ int main(int argc, char** argv) {
             break;
         }
         session.close();
+        if (feed) {
+            feed->portClosed(device, session.lostReason().toStdString());
+        }
+    }
+    if (feed) {
+        feed->stop();
+        if (feed->credentialsRefused()) {
+            exit = ExitStatus::BrokerRefused;
+        }
     }
     if (recording.recorder) {
         const QString incomplete = recording.recorder->stop();
