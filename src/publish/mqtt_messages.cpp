@@ -1,5 +1,6 @@
 #include "mqtt_messages.h"
 
+#include <flag_column_names.h>
 #include <history_entry.h>
 
 #include <nlohmann/json.hpp>
@@ -9,23 +10,6 @@
 namespace {
 
 using nlohmann::json;
-
-constexpr const char* kSwitchNames[8] = {"end_x",     "end_y", "end_z", "end_c",
-                                         "emergency", "bit5",  "bit6",  "bit7"};
-constexpr const char* kStatusAuxNames[8] = {"bit0",    "bit1",    "bit2",  "bit3",
-                                            "spindle", "cooling", "sleep", "boost"};
-constexpr const char* kSignalNames[8] = {"spindle", "cooling", "bit2", "bit3",
-                                         "bit4",    "bit5",    "bit6", "bit7"};
-
-std::string BitNames(std::uint8_t flags, const char* const (&names)[8]) {
-    std::string joined;
-    for (int bit = 0; bit < 8; ++bit) {
-        if ((flags >> bit) & 1) {
-            joined += (joined.empty() ? "" : "+") + std::string(names[bit]);
-        }
-    }
-    return joined;
-}
 
 long long MillisecondsOf(WallClock::time_point at) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count();
@@ -45,8 +29,8 @@ void AddEntryColumns(const HistoryEntry& entry, json& object) {
         object["z"] = s.positionZ;
         object["c"] = s.positionC;
         object["fill_percent"] = s.fillLevel;
-        object["switches"] = BitNames(s.switchFlags, kSwitchNames);
-        object["aux"] = BitNames(s.auxiliaryFlags, kStatusAuxNames);
+        object["switches"] = StatusSwitchColumnNames(s.switchFlags);
+        object["aux"] = StatusAuxiliaryColumnNames(s.auxiliaryFlags);
         return;
     }
     const DecodedCommand& d = entry.command;
@@ -67,7 +51,7 @@ void AddEntryColumns(const HistoryEntry& entry, json& object) {
             }
         }
     } else if (d.kind == CommandKind::AuxiliarySignals) {
-        object["aux"] = BitNames(d.signalBits, kSignalNames);
+        object["aux"] = SignalColumnNames(d.signalBits);
     }
 }
 
@@ -95,10 +79,10 @@ std::string StatusJson(std::string_view line, WallClock::time_point receivedAt,
     AddEntryColumns(*entry, object);
     object["raw"] = line;
     for (int bit = 0; bit < 5; ++bit) {
-        object[kSwitchNames[bit]] = ((entry->status.switchFlags >> bit) & 1) != 0;
+        object[StatusSwitchColumnName(bit)] = ((entry->status.switchFlags >> bit) & 1) != 0;
     }
     for (int bit = 4; bit < 8; ++bit) {
-        object[kStatusAuxNames[bit]] = ((entry->status.auxiliaryFlags >> bit) & 1) != 0;
+        object[StatusAuxiliaryColumnName(bit)] = ((entry->status.auxiliaryFlags >> bit) & 1) != 0;
     }
     object["text"] = DescribeStatus(entry->status);
     object["received"] = IsoUtcText(receivedAt);

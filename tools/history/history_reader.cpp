@@ -1,5 +1,7 @@
 #include "history_reader.h"
 
+#include <flag_column_names.h>
+
 #include <utility>
 
 namespace {
@@ -39,24 +41,6 @@ void AppendCsvField(std::string_view field, std::string& row) {
     row += '"';
 }
 
-// The CSV names of the set bits, joined by '+'.
-std::string BitNames(std::uint8_t flags, const char* const (&names)[8]) {
-    std::string joined;
-    for (int bit = 0; bit < 8; ++bit) {
-        if ((flags >> bit) & 1) {
-            joined += (joined.empty() ? "" : "+") + std::string(names[bit]);
-        }
-    }
-    return joined;
-}
-
-constexpr const char* kSwitchNames[8] = {"end_x",     "end_y", "end_z", "end_c",
-                                         "emergency", "bit5",  "bit6",  "bit7"};
-constexpr const char* kStatusAuxNames[8] = {"bit0",    "bit1",    "bit2",  "bit3",
-                                            "spindle", "cooling", "sleep", "boost"};
-constexpr const char* kSignalNames[8] = {"spindle", "cooling", "bit2", "bit3",
-                                         "bit4",    "bit5",    "bit6", "bit7"};
-
 } // namespace
 
 void AppendCsvRow(std::size_t index, std::string_view raw, const HistoryEntry& entry,
@@ -76,8 +60,8 @@ void AppendCsvRow(std::size_t index, std::string_view raw, const HistoryEntry& e
         z = std::to_string(s.positionZ);
         c = std::to_string(s.positionC);
         fill = std::to_string(s.fillLevel);
-        switches = BitNames(s.switchFlags, kSwitchNames);
-        aux = BitNames(s.auxiliaryFlags, kStatusAuxNames);
+        switches = StatusSwitchColumnNames(s.switchFlags);
+        aux = StatusAuxiliaryColumnNames(s.auxiliaryFlags);
     } else {
         const DecodedCommand& d = entry.command;
         command = CommandKindName(d.kind);
@@ -92,7 +76,7 @@ void AppendCsvRow(std::size_t index, std::string_view raw, const HistoryEntry& e
             z = FrameValueText(d.zeroPoint[2]);
             c = FrameValueText(d.zeroPoint[3]);
         } else if (d.kind == CommandKind::AuxiliarySignals) {
-            aux = BitNames(d.signalBits, kSignalNames);
+            aux = SignalColumnNames(d.signalBits);
         }
     }
     row += std::to_string(index);
