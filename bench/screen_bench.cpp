@@ -27,6 +27,7 @@
 // (see there).
 //
 //   screen_bench [line-rate seconds [flood seconds]]   (default 100, 10)
+//   screen_bench --loaded BUILD-DIR    the console beside a busy machine (runLoaded)
 // Prints "screen.<subject>.<name>=value" lines.
 
 #include "bench_figures.h"
@@ -40,9 +41,11 @@
 #include <QThread>
 
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -198,6 +201,11 @@ QByteArray lineRateOrder(int seconds) {
            QByteArray::number(qint64(kLineRate * seconds));
 }
 
+double loadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+}
+
 int timeoutFor(int seconds) {
     return seconds * 1000 + 30'000;
 }
@@ -282,6 +290,62 @@ bool runConsole(const QString& subject, bool accessible, int seconds, int floodS
         figure(subject, "flood_rss_mb", flood.rssMb);
     }
     figure(subject, "rss_mb_peak", residentMbOf(pid, "VmHWM:"));
+    console.closeWriteChannel();
+    if (!console.waitForFinished(5000)) {
+        console.kill();
+        console.waitForFinished(3000);
+    }
+    return true;
+}
+
+// Beside a busy machine: the console alone, streamed 2,880 frames (8 s at
+// the line's rate) while two processes spin on both cores, then while
+// `cmake --build <dir> --parallel 2` rebuilds the project from clean. The
+// frames logged of those sent are its figures.
+bool runLoaded(const QString& buildDir) {
+    Peer peer;
+    if (!peer.start(QStringLiteral(KELMORA_STREAM_PEER))) {
+        std::fprintf(stderr, "screen_bench: stream_peer did not start\n");
+        return false;
+    }
+    QProcess console;
+    console.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    console.start(QStringLiteral(KELMORA_SCREEN_CONSOLE), {peer.device()});
+    const auto opened = console.waitForStarted(5000) ? readLine(console, 15'000) : std::nullopt;
+    if (!opened || *opened != "open 1") {
+        std::fprintf(stderr, "screen_bench: the console did not open\n");
+        return false;
+    }
+    QThread::msleep(kSettleMs);
+    const QString subject = QStringLiteral("loaded");
+    long before = askConsole(console).logged;
+    const auto phase = [&](const char* name, const QString& program, const QStringList& args,
+                           int copies) {
+        std::vector<std::unique_ptr<QProcess>> beside;
+        for (int i = 0; i < copies; ++i) {
+            beside.push_back(std::make_unique<QProcess>());
+            beside.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            beside.back()->setStandardOutputFile(QProcess::nullDevice());
+            beside.back()->start(program, args);
+            beside.back()->waitForStarted(5000);
+        }
+        QThread::msleep(1000); // the load is on before the first frame
+        const PhaseFigures line =
+            runPhase(peer, console.processId(), lineRateOrder(8), timeoutFor(8));
+        const long logged = askConsole(console).logged;
+        for (auto& process : beside) {
+            process->kill(); // this process's own children only
+            process->waitForFinished(5000);
+        }
+        figure(subject, (std::string(name) + "_frames_sent").c_str(), double(line.sent));
+        figure(subject, (std::string(name) + "_frames_logged").c_str(), double(logged - before));
+        figure(subject, (std::string(name) + "_cpu_percent").c_str(), line.cpuPercent);
+        figure(subject, (std::string(name) + "_load_average_1min").c_str(), loadAverage());
+        before = logged;
+    };
+    phase("spinning", QStringLiteral("/bin/sh"), {"-c", "while :; do :; done"}, 2);
+    QProcess::execute(QStringLiteral("cmake"), {"--build", buildDir, "--target", "clean"});
+    phase("building", QStringLiteral("cmake"), {"--build", buildDir, "--parallel", "2"}, 1);
     console.closeWriteChannel();
     if (!console.waitForFinished(5000)) {
         console.kill();
@@ -378,6 +442,9 @@ bool runCuteCom(int seconds, int floodSeconds) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], "--loaded") == 0) {
+        return runLoaded(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     const int seconds = argc > 1 ? std::stoi(argv[1]) : 100;
     const int floodSeconds = argc > 2 ? std::stoi(argv[2]) : 10;
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
