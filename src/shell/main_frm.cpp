@@ -84,8 +84,15 @@ Main_frm::Main_frm(QWidget* parent)
     pathChooser_ = [this] { return ChooseHistoryPathWithDialog(this); };
     saveCommand_ = std::make_unique<SaveHistoryCommand>(*history_, versionText_,
                                                         [this] { return pathChooser_(); });
+    // A capture starting holds the blocks read from then on: those read
+    // before are logged first, outside it.
     recording_ = new HistoryRecording(
-        *history_, versionText_, recordHistory, statusBar(), [this] { return lineInUse(); }, this);
+        *history_, versionText_, recordHistory, statusBar(),
+        [this] {
+            logReceivedBlocks();
+            return lineInUse();
+        },
+        this);
     recording_->setPathChooser([this] { return ChooseRecordingPathWithDialog(this); });
     connect(recording_, &HistoryRecording::statusText, this, &Main_frm::showStatus);
     link_.setWrittenTap([this](const std::uint8_t* data, std::size_t size, std::int64_t at) {
