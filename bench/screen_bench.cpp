@@ -40,6 +40,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -201,9 +203,19 @@ QByteArray lineRateOrder(int seconds) {
            QByteArray::number(qint64(kLineRate * seconds));
 }
 
-double loadAverage() {
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
+// The machine's busy and total jiffies, all cores (the first line of /proc/stat).
+std::pair<double, double> machineJiffies() {
+    QFile file(QStringLiteral("/proc/stat"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {0, 0};
+    }
+    const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+    double total = 0;
+    for (int i = 1; i < fields.size(); ++i) {
+        total += fields[i].toDouble();
+    }
+    const double idle = fields.value(4).toDouble() + fields.value(5).toDouble();
+    return {total - idle, total};
 }
 
 int timeoutFor(int seconds) {
@@ -326,21 +338,27 @@ bool runLoaded(const QString& buildDir) {
             beside.push_back(std::make_unique<QProcess>());
             beside.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
             beside.back()->setStandardOutputFile(QProcess::nullDevice());
+            // A group of its own, so that the build's compilers end with it.
+            beside.back()->setChildProcessModifier([] { ::setpgid(0, 0); });
             beside.back()->start(program, args);
             beside.back()->waitForStarted(5000);
         }
-        QThread::msleep(1000); // the load is on before the first frame
+        QThread::msleep(2000); // the load is on before the first frame
+        const auto busyBefore = machineJiffies();
         const PhaseFigures line =
             runPhase(peer, console.processId(), lineRateOrder(8), timeoutFor(8));
+        const auto busyAfter = machineJiffies();
         const long logged = askConsole(console).logged;
         for (auto& process : beside) {
-            process->kill(); // this process's own children only
+            ::kill(-pid_t(process->processId()), SIGKILL);
             process->waitForFinished(5000);
         }
         figure(subject, (std::string(name) + "_frames_sent").c_str(), double(line.sent));
         figure(subject, (std::string(name) + "_frames_logged").c_str(), double(logged - before));
         figure(subject, (std::string(name) + "_cpu_percent").c_str(), line.cpuPercent);
-        figure(subject, (std::string(name) + "_load_average_1min").c_str(), loadAverage());
+        figure(subject, (std::string(name) + "_machine_busy_percent").c_str(),
+               100.0 * (busyAfter.first - busyBefore.first) /
+                   std::max(1.0, busyAfter.second - busyBefore.second));
         before = logged;
     };
     phase("spinning", QStringLiteral("/bin/sh"), {"-c", "while :; do :; done"}, 2);
