@@ -1,13 +1,15 @@
-// The receive path: status blocks through the whole of MSComm1_OnComm with
-// the real main window shown (offscreen). The blocks are real bytes on a
-// pseudo-terminal that the console has opened with Open Port; each block is
-// written alone and the next one only after the console has logged it, so
-// every block makes the whole trip: pty, QSerialPort, the notification, the
-// handler (line, the three lists, display_input with its repaints, the
-// discard) and the event loop turn that paints what the handler marked.
+// The receive path: status blocks through the receiving thread and the
+// logging of what it read, with the real main window shown (offscreen). The
+// blocks are real bytes on a pseudo-terminal that the console has opened
+// with Open Port; each block is written alone, announced as an answer (so
+// the receiving thread wakes the window at once rather than at the display's
+// pace), and the next one only after the console has logged it, so every
+// block makes the whole trip: pty, the receiving thread, the wake-up, the
+// logging (line, the three lists, display_input) and the event loop turn
+// that paints what it marked.
 //
 // Two figures come out of the same run:
-//   handler     the time inside MSComm1_OnComm alone;
+//   handler     the time inside logReceivedBlocks alone;
 //   end_to_end  from writing the block to the pty until the console has
 //               logged it, so the pty and the event loop are included.
 //
@@ -60,19 +62,20 @@ int main(int argc, char** argv) {
 
     // The handler stays the one the window connected; only a stopwatch is put
     // around the call.
-    QObject::disconnect(&window.MSComm1, &SerialConnection::onComm, &window,
-                        &Main_frm::MSComm1_OnComm);
+    QObject::disconnect(&window.MSComm1, &SerialConnection::blocksReceived, &window,
+                        &Main_frm::logReceivedBlocks);
     std::vector<double> handlerMicros;
     handlerMicros.reserve(warmUpBlocks + blocks);
-    QObject::connect(&window.MSComm1, &SerialConnection::onComm, &window, [&] {
+    QObject::connect(&window.MSComm1, &SerialConnection::blocksReceived, &window, [&] {
         const bench::Clock::time_point start = bench::Clock::now();
-        window.MSComm1_OnComm();
+        window.logReceivedBlocks();
         handlerMicros.push_back(bench::microsBetween(start, bench::Clock::now()));
     });
 
     const auto pass = [&](std::size_t count, std::uint32_t firstBlock) {
         for (std::size_t i = 0; i < count; ++i) {
             const int logged = window.history().count();
+            window.MSComm1.expectAnswer();
             if (!peer.write(bench::movingStatusBlock(firstBlock + std::uint32_t(i)))) {
                 return false;
             }

@@ -2,9 +2,7 @@
 // stamped with the CLOCK_MONOTONIC time of their write (--stamp), the real
 // console has the port open and shows them. For every frame the console logs:
 //
-//   latency   write -> MSComm1_OnComm has returned: the line is in the three
-//             lists and display_input has set every label, lamp and the bar
-//             (the bar and the percentage painted as display_input does);
+//   latency   write -> the line is in the history (and the dataset lists);
 //   painted   write -> the end of the next painting pass of the main window,
 //             when every label of the frame is in the window's pixels. A frame
 //             that a newer one replaces before any pass is never painted and
@@ -13,8 +11,12 @@
 // and a 1 ms timer measures the longest stall of the event loop meanwhile.
 // Runs at line rate (360 frames/s) and as fast as the pty takes frames.
 //
-//   roundtrip_bench [seconds per rate]     (default 10)
-// Prints "roundtrip.<rate>.name=value" lines (rate: line_rate, max).
+// Then the simulator only answers: status requests, each written once the
+// answer to the one before is logged; latency is the write to the answer
+// logged.
+//
+//   roundtrip_bench [seconds per rate [requests]]     (default 10, 2000)
+// Prints "roundtrip.<run>.name=value" lines (run: line_rate, max, request).
 
 #include "bench_figures.h"
 #include "loop_stall_meter.h"
@@ -88,19 +90,17 @@ bool runAt(QApplication& app, const char* rate, int seconds, Run& run) {
 
     std::uint32_t shownStamp = 0;
     bool shownUnpainted = false;
-    QObject::disconnect(&window.MSComm1, &SerialConnection::onComm, &window,
-                        &Main_frm::MSComm1_OnComm);
-    QObject::connect(&window.MSComm1, &SerialConnection::onComm, &window, [&] {
-        const int before = window.history().count();
-        window.MSComm1_OnComm();
+    // Each received line, the moment it is in the history (the lists are
+    // given theirs together with it).
+    QObject::connect(&window.history(), &HistoryModel::lineAppended, &window, [&] {
+        const std::string line = window.history().lineAt(window.history().count() - 1);
         const auto now = std::uint32_t(bench::monotonicMicros());
-        if (window.history().count() == before) {
-            return; // not a data notification
+        if (line.rfind("IN < ", 0) != 0) {
+            return;
         }
         ++run.handled;
         std::uint32_t stamp = 0;
-        if (!stampOfLine(window.history().lineAt(window.history().count() - 1), stamp) ||
-            std::uint32_t(now - stamp) > kPlausibleMicros) {
+        if (!stampOfLine(line, stamp) || std::uint32_t(now - stamp) > kPlausibleMicros) {
             ++run.implausible;
             shownUnpainted = false;
             return;
@@ -134,6 +134,57 @@ bool runAt(QApplication& app, const char* rate, int seconds, Run& run) {
     run.worstGapMs = stalls.worstGapMs();
     run.gapsOver16Ms = stalls.gapsOver16Ms();
 
+    window.Command2_Click();
+    simulator.terminate();
+    simulator.waitForFinished(5000);
+    return true;
+}
+
+// A controller that only answers: a status request is written, and the
+// round trip ends when its answer is in the history.
+bool runRequests(QApplication& app, int requests, Run& run) {
+    QProcess simulator;
+    simulator.setProgram(QStringLiteral(KELMORA_SIM_PATH));
+    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    simulator.start();
+    if (!simulator.waitForStarted(5000) || !simulator.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "roundtrip_bench: kelmora-sim did not start\n");
+        return false;
+    }
+    bench::PaintedConsole window;
+    window.show();
+    window.presetPort(QString::fromLocal8Bit(simulator.readLine()).trimmed());
+    window.Command1_Click();
+    if (!window.MSComm1.isOpen()) {
+        std::fprintf(stderr, "roundtrip_bench: %s\n", qPrintable(window.statusMessage()));
+        return false;
+    }
+    int answers = 0;
+    QObject::connect(&window.history(), &HistoryModel::lineAppended, &window, [&] {
+        if (window.history().lineAt(window.history().count() - 1).rfind("IN < ", 0) == 0) {
+            ++answers;
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < requests; ++i) {
+        const int before = answers;
+        const std::uint64_t start = bench::monotonicMicros();
+        window.Com_Refresh_Click();
+        QElapsedTimer waited;
+        waited.start();
+        while (answers == before && waited.elapsed() < 1000) {
+            app.processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        if (answers == before) {
+            std::fprintf(stderr, "roundtrip_bench: request %d got no answer\n", i);
+            return false;
+        }
+        run.latencyMicros.push_back(double(bench::monotonicMicros() - start));
+        ++run.handled;
+        app.processEvents(); // what the answer left to paint
+    }
+    run.seconds = double(clock.elapsed()) / 1000.0;
     window.Command2_Click();
     simulator.terminate();
     simulator.waitForFinished(5000);
@@ -184,5 +235,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     report("max", fastest);
+
+    Run requests;
+    if (!runRequests(app, argc > 2 ? std::stoi(argv[2]) : 2000, requests)) {
+        return 1;
+    }
+    report("request", requests);
     return 0;
 }

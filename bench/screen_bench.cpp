@@ -27,6 +27,7 @@
 // (see there).
 //
 //   screen_bench [line-rate seconds [flood seconds]]   (default 100, 10)
+//   screen_bench --loaded BUILD-DIR    the console beside a busy machine (runLoaded)
 // Prints "screen.<subject>.<name>=value" lines.
 
 #include "bench_figures.h"
@@ -39,10 +40,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -198,6 +203,21 @@ QByteArray lineRateOrder(int seconds) {
            QByteArray::number(qint64(kLineRate * seconds));
 }
 
+// The machine's busy and total jiffies, all cores (the first line of /proc/stat).
+std::pair<double, double> machineJiffies() {
+    QFile file(QStringLiteral("/proc/stat"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {0, 0};
+    }
+    const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+    double total = 0;
+    for (int i = 1; i < fields.size(); ++i) {
+        total += fields[i].toDouble();
+    }
+    const double idle = fields.value(4).toDouble() + fields.value(5).toDouble();
+    return {total - idle, total};
+}
+
 int timeoutFor(int seconds) {
     return seconds * 1000 + 30'000;
 }
@@ -282,6 +302,68 @@ bool runConsole(const QString& subject, bool accessible, int seconds, int floodS
         figure(subject, "flood_rss_mb", flood.rssMb);
     }
     figure(subject, "rss_mb_peak", residentMbOf(pid, "VmHWM:"));
+    console.closeWriteChannel();
+    if (!console.waitForFinished(5000)) {
+        console.kill();
+        console.waitForFinished(3000);
+    }
+    return true;
+}
+
+// Beside a busy machine: the console alone, streamed 2,880 frames (8 s at
+// the line's rate) while two processes spin on both cores, then while
+// `cmake --build <dir> --parallel 2` rebuilds the project from clean. The
+// frames logged of those sent are its figures.
+bool runLoaded(const QString& buildDir) {
+    Peer peer;
+    if (!peer.start(QStringLiteral(KELMORA_STREAM_PEER))) {
+        std::fprintf(stderr, "screen_bench: stream_peer did not start\n");
+        return false;
+    }
+    QProcess console;
+    console.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    console.start(QStringLiteral(KELMORA_SCREEN_CONSOLE), {peer.device()});
+    const auto opened = console.waitForStarted(5000) ? readLine(console, 15'000) : std::nullopt;
+    if (!opened || *opened != "open 1") {
+        std::fprintf(stderr, "screen_bench: the console did not open\n");
+        return false;
+    }
+    QThread::msleep(kSettleMs);
+    const QString subject = QStringLiteral("loaded");
+    long before = askConsole(console).logged;
+    const auto phase = [&](const char* name, const QString& program, const QStringList& args,
+                           int copies) {
+        std::vector<std::unique_ptr<QProcess>> beside;
+        for (int i = 0; i < copies; ++i) {
+            beside.push_back(std::make_unique<QProcess>());
+            beside.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            beside.back()->setStandardOutputFile(QProcess::nullDevice());
+            // A group of its own, so that the build's compilers end with it.
+            beside.back()->setChildProcessModifier([] { ::setpgid(0, 0); });
+            beside.back()->start(program, args);
+            beside.back()->waitForStarted(5000);
+        }
+        QThread::msleep(2000); // the load is on before the first frame
+        const auto busyBefore = machineJiffies();
+        const PhaseFigures line =
+            runPhase(peer, console.processId(), lineRateOrder(8), timeoutFor(8));
+        const auto busyAfter = machineJiffies();
+        const long logged = askConsole(console).logged;
+        for (auto& process : beside) {
+            ::kill(-pid_t(process->processId()), SIGKILL);
+            process->waitForFinished(5000);
+        }
+        figure(subject, (std::string(name) + "_frames_sent").c_str(), double(line.sent));
+        figure(subject, (std::string(name) + "_frames_logged").c_str(), double(logged - before));
+        figure(subject, (std::string(name) + "_cpu_percent").c_str(), line.cpuPercent);
+        figure(subject, (std::string(name) + "_machine_busy_percent").c_str(),
+               100.0 * (busyAfter.first - busyBefore.first) /
+                   std::max(1.0, busyAfter.second - busyBefore.second));
+        before = logged;
+    };
+    phase("spinning", QStringLiteral("/bin/sh"), {"-c", "while :; do :; done"}, 2);
+    QProcess::execute(QStringLiteral("cmake"), {"--build", buildDir, "--target", "clean"});
+    phase("building", QStringLiteral("cmake"), {"--build", buildDir, "--parallel", "2"}, 1);
     console.closeWriteChannel();
     if (!console.waitForFinished(5000)) {
         console.kill();
@@ -378,6 +460,9 @@ bool runCuteCom(int seconds, int floodSeconds) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], "--loaded") == 0) {
+        return runLoaded(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    }
     const int seconds = argc > 1 ? std::stoi(argv[1]) : 100;
     const int floodSeconds = argc > 2 ? std::stoi(argv[2]) : 10;
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {

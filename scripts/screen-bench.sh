@@ -7,6 +7,9 @@
 # asserts nothing.
 #
 #   scripts/screen-bench.sh [line-rate seconds [flood seconds]]  (default 100, 10)
+#   scripts/screen-bench.sh loaded   the console alone beside two spinning
+#                                    processes, then beside a build of the
+#                                    project (two jobs, in build-load/)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
@@ -14,6 +17,12 @@ build_dir="${KELMORA_BENCH_BUILD_DIR:-$root/build-bench}"
 "$root/scripts/setup.sh" screen-bench
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)" --target screen_bench >/dev/null
+
+if [[ "${1:-}" == loaded ]]; then
+  load_dir="$root/build-load"
+  cmake -S "$root" -B "$load_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  set -- --loaded "$load_dir"
+fi
 
 source "$root/scripts/lib/virtual_display.sh"
 start_virtual_display

@@ -26,3 +26,15 @@ export QT_QPA_PLATFORM=offscreen
 echo "Sanitized build: $((built - start)) s; the test run's time is ctest's last line"
 cd "$build_dir"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 600
+
+# The receiving thread and the console on the simulator once more, built with
+# ThreadSanitizer into build-tsan/ (those targets only). The console starts
+# the simulator after its receiving thread exists: a fork TSan only warns of.
+tsan_dir="${KELMORA_TSAN_BUILD_DIR:-$root/build-tsan}"
+cmake -S "$root" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELMORA_SANITIZE=thread \
+  -DKELMORA_WERROR="$werror" >/dev/null
+cmake --build "$tsan_dir" --parallel "$(nproc)" \
+  --target block_receiver_test console_simulator_tests kelmora-sim
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0"
+cd "$tsan_dir"
+ctest --output-on-failure --timeout 600 -R '^(block_receiver_test|console_simulator_tests)$'

@@ -138,6 +138,11 @@ void HistoryRecorder::keepPacket(bool outbound, const std::uint8_t* data, std::s
     if (!capture_ || !isRecording()) {
         return;
     }
+    // Packets go in the order of the history's lines. A block read on the
+    // receiving thread while a frame was being written is logged after the
+    // frame, as it would have been read after it: it is stamped no earlier.
+    unixNanoseconds = std::max(unixNanoseconds, latestPacketNs_);
+    latestPacketNs_ = unixNanoseconds;
     const std::size_t start = pending_.size();
     pending_ += pcapng::enhancedPacketBlock(
         outbound ? pcapng::Direction::Outbound : pcapng::Direction::Inbound,

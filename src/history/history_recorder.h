@@ -119,5 +119,6 @@ private:
     std::uint64_t recordingsStarted_ = 0;
     std::uint64_t entriesWritten_ = 0;
     std::size_t mostPendingBytes_ = 0;
+    std::int64_t latestPacketNs_ = 0;
     std::vector<QMetaObject::Connection> listening_;
 };

@@ -1,12 +1,14 @@
 #include "serial_connection.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "device_probe.h"
 #include "port_holder.h"
 #include "serial_error_decisions.h"
 
 #include <QMetaObject>
+#include <QSocketNotifier>
 
 SerialConnection::SerialConnection(QObject* parent)
     : QObject(parent), settingsText_(QString::fromLatin1(DesignTimeSettings)),
@@ -16,7 +18,50 @@ SerialConnection::SerialConnection(QObject* parent)
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialConnection::onErrorOccurred);
 }
 
-SerialConnection::~SerialConnection() = default;
+SerialConnection::~SerialConnection() {
+    stopReceiving();
+}
+
+void SerialConnection::receiveOnThread(std::function<std::int32_t()> tick) {
+    // Both callbacks run on the receiving thread: they only post to this
+    // object's queue, which Qt makes safe across threads and drops with the
+    // object.
+    receiver_ = std::make_unique<BlockReceiver>(
+        std::move(tick),
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { emit blocksReceived(); }, Qt::QueuedConnection);
+        },
+        [this](int error, bool fatal) {
+            QMetaObject::invokeMethod(
+                this, [this, error, fatal] { threadReadFailed(error, fatal); },
+                Qt::QueuedConnection);
+        });
+}
+
+void SerialConnection::takeReceived(std::vector<ReceivedRecord>& into) {
+    if (receiver_)
+        receiver_->takeInto(into);
+}
+
+void SerialConnection::expectAnswer() {
+    if (receiver_)
+        receiver_->expectAnswer();
+}
+
+void SerialConnection::stopReceiving() {
+    if (receiver_)
+        receiver_->stop();
+}
+
+void SerialConnection::threadReadFailed(int error, bool fatal) {
+    if (!receiver_ || !port_.isOpen())
+        return; // a failure of a port closed since
+    // A line that hung up or went away is lost; other failures count as
+    // QSerialPort's read errors would, and a thread that gave up is lost too.
+    const bool gone = fatal || error == 0 || error == EIO || error == ENXIO || error == ENODEV;
+    onErrorOccurred(gone ? QSerialPort::ResourceError : QSerialPort::ReadError);
+}
 
 SerialResult SerialConnection::setCommPort(const QString& portText) {
     const PortNameResolution resolution = ResolvePortName(portText);
@@ -92,10 +137,21 @@ SerialResult SerialConnection::open() {
     commEvent_ = CommEvent::None;
     consecutiveReadErrors_ = 0;
     writeFailed_ = false;
+    if (receiver_) {
+        // QSerialPort would read every block on this thread as it arrives:
+        // its read notification is switched off and stays off, since
+        // nothing here asks it to read (it turns it back on only then).
+        for (QSocketNotifier* notifier : port_.findChildren<QSocketNotifier*>()) {
+            if (notifier->type() == QSocketNotifier::Read)
+                notifier->setEnabled(false);
+        }
+        receiver_->start(int(port_.handle()));
+    }
     return SerialResult::success();
 }
 
 void SerialConnection::close() {
+    stopReceiving();
     lossPending_ = false;
     if (port_.isOpen())
         port_.close();
@@ -214,6 +270,7 @@ void SerialConnection::finishLoss() {
     if (!lossPending_)
         return; // closed, or reopened, by the owner in the meantime
     lossPending_ = false;
+    stopReceiving();
     port_.close();
     port_.clearError();
     emit portLost(lossReason_);

@@ -3,11 +3,16 @@
 // notification with its threshold of 32 bytes, and the report of a port that
 // disappears while open. The only user of QSerialPort in the console.
 //
-// Everything happens on the thread that owns the object (the UI thread).
-// Notifications are raised between other handlers: data-received ones
-// straight from the port's readiness, error ones and portLost() through the
-// event queue, so they never cut into a caller that is writing a block.
+// Everything happens on the thread that owns the object (the UI thread),
+// but for the reading of blocks once receiveOnThread() is chosen: the port
+// is still opened, configured, written and closed here, while a
+// BlockReceiver reads it on its own thread (see block_receiver.h for what
+// the two threads share). Notifications are raised between other handlers:
+// data-received ones straight from the port's readiness, error ones,
+// blocksReceived() and portLost() through the event queue, so they never
+// cut into a caller that is writing a block.
 
+#include "block_receiver.h"
 #include "comm_event.h"
 #include "line_settings.h"
 #include "port_name.h"
@@ -17,6 +22,10 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 class SerialConnection : public QObject {
     Q_OBJECT
@@ -67,6 +76,16 @@ public:
     // client) hears of every byte: 1. The console keeps ReceiveThreshold.
     void setReceiveThreshold(qint64 bytes) { receiveThreshold_ = bytes; }
 
+    // Blocks are read on a thread of their own from the next open() on,
+    // timed with `tick` (read on that thread), rather than announced one by
+    // one through onComm(): blocksReceived() says that takeReceived() has
+    // some. onComm() then raises the error notifications alone.
+    void receiveOnThread(std::function<std::int32_t()> tick);
+    // Moves every block read so far, oldest first, to the end of `into`.
+    void takeReceived(std::vector<ReceivedRecord>& into);
+    // A request went out: its answer is announced without waiting.
+    void expectAnswer();
+
     // The kind of the latest notification: CommEvent::Receive (2) for data.
     int commEvent() const { return commEvent_; }
 
@@ -81,8 +100,13 @@ signals:
     // The open port went away (device unplugged, other end of the line
     // closed). The connection is closed when this is emitted.
     void portLost(const QString& reason);
+    // Blocks wait in takeReceived(): at once for the first after a quiet
+    // spell or a request, then at most about 30 times a second.
+    void blocksReceived();
 
 private:
+    void threadReadFailed(int error, bool fatal);
+    void stopReceiving();
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void notifyError(int commEvent);
@@ -103,4 +127,6 @@ private:
     QString lossReason_;
     QString lastWriteError_;
     qint64 lastWriteTaken_ = 0;
+    // Declared after the port: it stops reading before the port closes.
+    std::unique_ptr<BlockReceiver> receiver_;
 };

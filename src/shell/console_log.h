@@ -18,13 +18,20 @@ public:
                std::function<HistoryModel&()> floatModel)
         : datasets_(datasets), history_(history), floatModel_(std::move(floatModel)) {}
 
+    // Runs before each change to the lists: whatever was received before it
+    // is logged first.
+    void setBeforeLine(std::function<void()> before) { before_ = std::move(before); }
+
     void clearDatasets() override;
     void appendSentFrame(const CommandFrame& frame) override;
     void appendReferenceRun(std::string_view line) override;
     void withdrawLastLine() override;
 
 private:
+    void logReceived();
+
     HistoryModel& datasets_;
     HistoryModel& history_;
     std::function<HistoryModel&()> floatModel_;
+    std::function<void()> before_;
 };

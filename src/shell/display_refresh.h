@@ -1,6 +1,7 @@
 #pragma once
 // Paces what the operator sees to the screen. Frames can arrive hundreds of
-// times a second, a screen shows sixty pictures a second, and bringing the
+// times a second, a screen shows sixty pictures a second (thirty are shown
+// at most: a reading changing faster cannot be read), and bringing the
 // lists, labels, lamps and bar up to date costs about as much once as for
 // every frame: so whatever arrives is recorded at once and shown at most
 // once per screen refresh, the newest state within one refresh of its
@@ -26,6 +27,9 @@ public:
 
     // Something waits to be shown: `show` runs when the pace allows.
     void request();
+    // Runs `show` now when a period has passed since the last time, else as
+    // request(): for a caller woken at the pace already.
+    void showIfDue();
     // Runs `show` now (also when nothing waits) and starts a new period.
     void showNow();
     bool isWaiting() const { return waiting_; }

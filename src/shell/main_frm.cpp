@@ -46,6 +46,8 @@ Main_frm::Main_frm(QWidget* parent)
     setObjectName("Main_frm");
     setWindowTitle("Kelmora");
     refresh_ = new DisplayRefresh(this, [this] { showWaitingDisplay(); });
+    MSComm1.receiveOnThread([this] { return tick_(); });
+    log_.setBeforeLine([this] { logReceivedBlocks(); });
     paceListModel(*history_);
     paceListModel(*datasets_);
 
@@ -82,8 +84,15 @@ Main_frm::Main_frm(QWidget* parent)
     pathChooser_ = [this] { return ChooseHistoryPathWithDialog(this); };
     saveCommand_ = std::make_unique<SaveHistoryCommand>(*history_, versionText_,
                                                         [this] { return pathChooser_(); });
+    // A capture starting holds the blocks read from then on: those read
+    // before are logged first, outside it.
     recording_ = new HistoryRecording(
-        *history_, versionText_, recordHistory, statusBar(), [this] { return lineInUse(); }, this);
+        *history_, versionText_, recordHistory, statusBar(),
+        [this] {
+            logReceivedBlocks();
+            return lineInUse();
+        },
+        this);
     recording_->setPathChooser([this] { return ChooseRecordingPathWithDialog(this); });
     connect(recording_, &HistoryRecording::statusText, this, &Main_frm::showStatus);
     link_.setWrittenTap([this](const std::uint8_t* data, std::size_t size, std::int64_t at) {
@@ -105,7 +114,9 @@ Main_frm::Main_frm(QWidget* parent)
 
 Main_frm::~Main_frm() {
     // The other windows go with the main window; nothing is asked or sent.
-    // A recording ends before the history it writes goes.
+    // A recording ends before the history it writes goes. The receiving
+    // thread reads this window's tick source: it ends first.
+    MSComm1.close();
     endRecording();
     delete float_.data();
     delete portSet_.data();
@@ -193,6 +204,7 @@ void Main_frm::paceListModel(HistoryModel& model) {
 }
 
 void Main_frm::showPendingDisplay() {
+    logReceivedBlocks();
     refresh_->showNow();
 }
 
@@ -235,6 +247,7 @@ void Main_frm::endRecording() {
     // The window is closing: its status bar would tell nobody. The file's
     // missing end is said where the console was started from, and in its
     // exit status (main.cpp).
+    logReceivedBlocks();
     const QString incomplete = recording_->finish();
     if (!incomplete.isEmpty()) {
         std::fprintf(stderr, "kelmora: %s\n", incomplete.toLocal8Bit().constData());
@@ -315,6 +328,7 @@ void Main_frm::connectHandlers() {
     connect(&Timer1, &QTimer::timeout, this, &Main_frm::Timer1_Timer);
     connect(&MSComm1, &SerialConnection::onComm, this, &Main_frm::MSComm1_OnComm);
     connect(&MSComm1, &SerialConnection::portLost, this, &Main_frm::portLost);
+    connect(&MSComm1, &SerialConnection::blocksReceived, this, &Main_frm::logReceivedBlocks);
 
     connect(ui.com_move_xy, &QPushButton::clicked, this, &Main_frm::com_move_xy_Click);
     connect(ui.com_move_zc, &QPushButton::clicked, this, &Main_frm::com_move_zc_Click);

@@ -25,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 class DisplayRefresh;
 struct CapturedLine;
@@ -71,7 +72,8 @@ public:
     QString statusMessage() const;
 
     // Milliseconds since the system started, as a signed 32-bit count;
-    // replaceable so the timing of blocks can be tested.
+    // replaceable so the timing of blocks can be tested. It is read on the
+    // receiving thread: set it while the port is closed.
     void setTickSource(std::function<std::int32_t()> tick) { tick_ = std::move(tick); }
     // The save dialog's answer: a path, or nothing when cancelled.
     void setHistoryPathChooser(std::function<std::optional<QString>()> chooser) {
@@ -109,6 +111,8 @@ public slots:
     void Label_Com_DblClick();
     void Timer1_Timer();
     void MSComm1_OnComm();
+    // Logs every block the receiving thread has read since the last call.
+    void logReceivedBlocks();
 
     void com_move_xy_Click();
     void com_move_zc_Click();
@@ -187,8 +191,8 @@ private:
     // The meaning of a selected history line the status bar shows, if any.
     QString meaningShown_;
     QPointer<QWidget> positionPlot_;
-    std::int32_t previousReceiveTick_ = 0;
     std::function<std::int32_t()> tick_;
+    std::vector<ReceivedRecord> received_; // kept for its capacity
     ConsoleLog log_;
     SerialLink link_;
     CommandChannel channel_;

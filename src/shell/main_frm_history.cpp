@@ -13,14 +13,17 @@
 #include <QStatusBar>
 
 void Main_frm::Com_ClrHis_Click() {
+    logReceivedBlocks();
     history_->clear();
 }
 
 void Main_frm::List2_DblClick() {
+    logReceivedBlocks();
     datasets_->clear();
 }
 
 void Main_frm::Speichern_Click() {
+    logReceivedBlocks();
     const QString outcome = saveCommand_->run();
     if (!outcome.isEmpty()) {
         showStatus(outcome);
@@ -28,10 +31,12 @@ void Main_frm::Speichern_Click() {
 }
 
 void Main_frm::Print_Click() {
+    logReceivedBlocks();
     showStatus(PrintHistoryWithDialog(*history_, versionText_, this));
 }
 
 void Main_frm::Copy_Click() {
+    logReceivedBlocks();
     if (QItemSelectionModel* selection = ui.List1->selectionModel()) {
         CopySelectedLines(*selection, *QGuiApplication::clipboard());
     }

@@ -41,6 +41,7 @@ void Main_frm::Command2_Click() {
     if (MSComm1.isOpen()) {
         MSComm1.close();
     }
+    logReceivedBlocks(); // those read before the port closed
     enterClosedState();
     showStatus("Port closed");
 }
@@ -77,6 +78,7 @@ void Main_frm::portLost(const QString& reason) {
     if (MSComm1.isOpen()) {
         MSComm1.close();
     }
+    logReceivedBlocks(); // those read before the line went
     enterClosedState(reason);
     showStatus("Port closed: " + reason);
 }

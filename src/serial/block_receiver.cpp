@@ -1,0 +1,155 @@
+#include "block_receiver.h"
+
+#include "system_tick.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+// A read of this many bytes that comes back short has emptied the driver's
+// buffer: what was waiting is all in it.
+constexpr std::size_t kReadChunk = 4096;
+// Reads that keep failing on a line that still says it is readable: stop
+// rather than spin.
+constexpr int kMaxReadErrors = 64;
+
+bool LineIsGone(int error) {
+    return error == 0 || error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+} // namespace
+
+BlockReceiver::BlockReceiver(std::function<std::int32_t()> tick, std::function<void()> wake,
+                             std::function<void(int, bool)> failed)
+    : tick_(std::move(tick)), wake_(std::move(wake)), failed_(std::move(failed)) {}
+
+BlockReceiver::~BlockReceiver() {
+    stop();
+}
+
+bool BlockReceiver::start(int descriptor) {
+    stop();
+    stopFd_ = ::eventfd(0, EFD_CLOEXEC);
+    if (stopFd_ < 0) {
+        return false;
+    }
+    descriptor_ = descriptor;
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void BlockReceiver::stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    const std::uint64_t one = 1;
+    while (::write(stopFd_, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+    thread_.join();
+    ::close(stopFd_);
+    stopFd_ = -1;
+    descriptor_ = -1;
+}
+
+void BlockReceiver::takeInto(std::vector<ReceivedRecord>& into) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    into.insert(into.end(), queue_.begin(), queue_.end());
+    queue_.clear();
+    wakePending_ = false;
+}
+
+void BlockReceiver::expectAnswer() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    answerExpected_ = true;
+}
+
+void BlockReceiver::run() {
+    std::vector<std::uint8_t> input;
+    input.reserve(kReadChunk);
+    int readErrors = 0;
+    for (;;) {
+        pollfd waits[2] = {{descriptor_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        const int timeout = msUntilWake(std::chrono::steady_clock::now());
+        if (::poll(waits, 2, timeout) < 0 && errno != EINTR) {
+            failed_(errno, true);
+            return;
+        }
+        if (waits[1].revents != 0) {
+            return;
+        }
+        if (waits[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+            if (readInput(input)) {
+                readErrors = 0;
+            } else if (errno != EAGAIN && errno != EINTR) {
+                const int error = errno;
+                if (LineIsGone(error) || ++readErrors >= kMaxReadErrors) {
+                    failed_(error, true);
+                    return;
+                }
+                failed_(error, false);
+            }
+        }
+        wakeIfDue(std::chrono::steady_clock::now());
+    }
+}
+
+// Reads what waits. Once 32 bytes or more are in, the first 32 make a block
+// and the rest of that input is dropped, so the next block starts with the
+// next bytes to arrive. False with errno set when the read failed (errno 0:
+// the line hung up and reads give nothing).
+bool BlockReceiver::readInput(std::vector<std::uint8_t>& input) {
+    std::uint8_t chunk[kReadChunk];
+    const ssize_t got = ::read(descriptor_, chunk, sizeof chunk);
+    if (got <= 0) {
+        if (got == 0) {
+            errno = 0;
+        }
+        return false;
+    }
+    if (input.size() < BlockSize) {
+        input.insert(input.end(), chunk,
+                     chunk + std::min<std::size_t>(std::size_t(got), BlockSize));
+    }
+    if (input.size() < BlockSize) {
+        return true;
+    }
+    ReceivedRecord record;
+    const std::int32_t now = tick_();
+    record.elapsedMs = ElapsedTicks(previousTick_, now);
+    previousTick_ = now;
+    record.readAtUnixNs = UnixNanosecondsNow();
+    std::copy_n(input.begin(), BlockSize, record.bytes.begin());
+    input.clear();
+    // A full chunk may have left more behind: it is part of this input.
+    for (ssize_t more = got; more == ssize_t(sizeof chunk);) {
+        more = ::read(descriptor_, chunk, sizeof chunk);
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(record);
+    return true;
+}
+
+int BlockReceiver::msUntilWake(std::chrono::steady_clock::time_point now) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty() || wakePending_) {
+        return -1;
+    }
+    const auto left = lastWake_ + WakePeriod - now;
+    return int(
+        std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+}
+
+void BlockReceiver::wakeIfDue(std::chrono::steady_clock::time_point now) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.empty() || wakePending_ || (!answerExpected_ && now - lastWake_ < WakePeriod)) {
+            return;
+        }
+        wakePending_ = true;
+        answerExpected_ = false;
+        lastWake_ = now;
+    }
+    wake_();
+}
