@@ -56,6 +56,20 @@ std::optional<OptionValue> ValueOf(std::string_view name, const std::vector<std:
     return std::nullopt;
 }
 
+// The console's own options that take a value, and what the value is.
+struct ValueOption {
+    const char* name;
+    std::optional<std::string> ConsoleCommandLine::*field;
+    const char* what;
+};
+constexpr ValueOption kValueOptions[] = {
+    {"--port", &ConsoleCommandLine::port, "a port number or a device name"},
+    {"--record", &ConsoleCommandLine::record, "a file name"},
+    {"--mqtt", &ConsoleCommandLine::mqttUrl, "a broker URL such as mqtt://host:1883"},
+    {"--mqtt-machine", &ConsoleCommandLine::mqttMachine, "a name"},
+    {"--mqtt-config", &ConsoleCommandLine::mqttConfig, "a file name"},
+};
+
 ConsoleCommandLine Refused(std::string why) {
     ConsoleCommandLine refused;
     refused.action = ConsoleCommandLine::Action::Refuse;
@@ -77,39 +91,18 @@ ConsoleCommandLine ParseConsoleCommandLine(const std::vector<std::string>& argum
             result.action = ConsoleCommandLine::Action::ShowVersion;
             return result;
         }
-        if (const std::optional<OptionValue> port = ValueOf("--port", arguments, i)) {
-            if (port->empty()) {
-                return Refused("--port needs a port number or a device name");
+        bool taken = false;
+        for (const ValueOption& option : kValueOptions) {
+            if (const std::optional<OptionValue> value = ValueOf(option.name, arguments, i)) {
+                if (value->empty()) {
+                    return Refused(std::string(option.name) + " needs " + option.what);
+                }
+                result.*option.field = *value;
+                taken = true;
+                break;
             }
-            result.port = *port;
-            continue;
         }
-        if (const std::optional<OptionValue> record = ValueOf("--record", arguments, i)) {
-            if (record->empty()) {
-                return Refused("--record needs a file name");
-            }
-            result.record = *record;
-            continue;
-        }
-        if (const std::optional<OptionValue> url = ValueOf("--mqtt", arguments, i)) {
-            if (url->empty()) {
-                return Refused("--mqtt needs a broker URL such as mqtt://host:1883");
-            }
-            result.mqttUrl = *url;
-            continue;
-        }
-        if (const std::optional<OptionValue> machine = ValueOf("--mqtt-machine", arguments, i)) {
-            if (machine->empty()) {
-                return Refused("--mqtt-machine needs a name");
-            }
-            result.mqttMachine = *machine;
-            continue;
-        }
-        if (const std::optional<OptionValue> config = ValueOf("--mqtt-config", arguments, i)) {
-            if (config->empty()) {
-                return Refused("--mqtt-config needs a file name");
-            }
-            result.mqttConfig = *config;
+        if (taken) {
             continue;
         }
         const std::string_view qtName = QtOptionName(argument);
