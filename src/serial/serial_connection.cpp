@@ -1,7 +1,6 @@
 #include "serial_connection.h"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "device_probe.h"
 #include "port_holder.h"
@@ -32,10 +31,9 @@ void SerialConnection::receiveOnThread(std::function<std::int32_t()> tick) {
             QMetaObject::invokeMethod(
                 this, [this] { emit blocksReceived(); }, Qt::QueuedConnection);
         },
-        [this](int error, bool fatal) {
+        [this](int, bool fatal) {
             QMetaObject::invokeMethod(
-                this, [this, error, fatal] { threadReadFailed(error, fatal); },
-                Qt::QueuedConnection);
+                this, [this, fatal] { threadReadFailed(fatal); }, Qt::QueuedConnection);
         });
 }
 
@@ -54,13 +52,13 @@ void SerialConnection::stopReceiving() {
         receiver_->stop();
 }
 
-void SerialConnection::threadReadFailed(int error, bool fatal) {
+void SerialConnection::threadReadFailed(bool fatal) {
     if (!receiver_ || !port_.isOpen())
         return; // a failure of a port closed since
-    // A line that hung up or went away is lost; other failures count as
-    // QSerialPort's read errors would, and a thread that gave up is lost too.
-    const bool gone = fatal || error == 0 || error == EIO || error == ENXIO || error == ENODEV;
-    onErrorOccurred(gone ? QSerialPort::ResourceError : QSerialPort::ReadError);
+    // The thread gives up (fatal) on a line that hung up or went away, and
+    // after reads that keep failing: the line is lost. Other failures count
+    // as QSerialPort's read errors would.
+    onErrorOccurred(fatal ? QSerialPort::ResourceError : QSerialPort::ReadError);
 }
 
 SerialResult SerialConnection::setCommPort(const QString& portText) {

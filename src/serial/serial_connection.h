@@ -105,7 +105,7 @@ signals:
     void blocksReceived();
 
 private:
-    void threadReadFailed(int error, bool fatal);
+    void threadReadFailed(bool fatal);
     void stopReceiving();
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
