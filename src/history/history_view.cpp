@@ -2,7 +2,7 @@
 
 #include "history_line_delegate.h"
 
-#include <QCursor>
+#include <QHoverEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -50,6 +50,54 @@ HistoryView::HistoryView(QWidget* parent) : QListView(parent) {
     setItemDelegate(new HistoryLineDelegate(this));
     setUniformItemSizes(true);
     setHorizontalScrollMode(ScrollPerPixel);
+    // The item view asks the display server where the pointer is after
+    // every move of a bar, a round trip for each picture while the list
+    // follows its newest line; otherwise that handler only fetches rows on
+    // demand, which a history never does (it holds every line). The row
+    // under the pointer is worked out when painting, from where the viewport
+    // last saw the pointer.
+    disconnect(verticalScrollBar(), SIGNAL(valueChanged(int)), this,
+               SLOT(verticalScrollbarValueChanged(int)));
+    disconnect(horizontalScrollBar(), SIGNAL(valueChanged(int)), this,
+               SLOT(horizontalScrollbarValueChanged(int)));
+    viewport()->setAttribute(Qt::WA_Hover);
+    layOutBarsOnlyWhenShownOrHidden(horizontalScrollBar(), horizontalBarNeeded_);
+    layOutBarsOnlyWhenShownOrHidden(verticalScrollBar(), verticalBarNeeded_);
+}
+
+bool HistoryView::viewportEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+        pointer_ = static_cast<QHoverEvent*>(event)->position().toPoint();
+        pointerInside_ = true;
+        break;
+    case QEvent::HoverLeave:
+    case QEvent::Leave:
+        pointerInside_ = false;
+        break;
+    default:
+        break;
+    }
+    return QListView::viewportEvent(event);
+}
+
+void HistoryView::layOutBarsOnlyWhenShownOrHidden(QScrollBar* bar, bool& needed) {
+    // QAbstractScrollArea lays its bars out again after every change of a
+    // range, and that raises both bars in turn above the rows: each raise
+    // reorders them and repaints both bars and the frame beneath, once a
+    // picture while lines arrive. A bar shows or hides only when its range
+    // becomes empty or stops being so; only then is the layout asked for.
+    if (!disconnect(bar, SIGNAL(rangeChanged(int,int)), this, SLOT(_q_showOrHideScrollBars()))) {
+        return; // a Qt that lays out otherwise: left as it is
+    }
+    needed = bar->minimum() < bar->maximum();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, &needed](int minimum, int maximum) {
+        if ((minimum < maximum) != needed) {
+            needed = minimum < maximum;
+            QMetaObject::invokeMethod(this, "_q_showOrHideScrollBars", Qt::QueuedConnection);
+        }
+    });
 }
 
 int HistoryView::rowCount() const {
@@ -411,9 +459,7 @@ void HistoryView::paintEvent(QPaintEvent* event) {
     const bool enabled = state.testFlag(QStyle::State_Enabled);
     const QModelIndex current = currentIndex();
     const bool focus = (hasFocus() || viewport()->hasFocus()) && current.isValid();
-    const QModelIndex hover = viewport()->underMouse()
-                                  ? indexAt(viewport()->mapFromGlobal(QCursor::pos()))
-                                  : QModelIndex();
+    const QModelIndex hover = pointerInside_ ? indexAt(pointer_) : QModelIndex();
     const QItemSelectionModel* selections = selectionModel();
 
     const QRect area = event->rect();

@@ -17,6 +17,8 @@
 #include <QBasicTimer>
 #include <QListView>
 
+class QScrollBar;
+
 class HistoryView : public QListView {
     Q_OBJECT
 
@@ -38,6 +40,7 @@ protected slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void timerEvent(QTimerEvent* event) override;
@@ -51,6 +54,7 @@ protected:
     void initViewItemOption(QStyleOptionViewItem* option) const override;
 
 private:
+    void layOutBarsOnlyWhenShownOrHidden(QScrollBar* bar, bool& needed);
     // The scroll bars' ranges and steps for the rows and widths as they are
     // now; a line added needs no more of updateGeometries() than this.
     void updateScrollBars();
@@ -75,4 +79,8 @@ private:
     int widestText_ = -1;              // its length in characters
     QBasicTimer insertedTimer_;        // active while added rows wait to be shown
     int firstInsertedRow_ = 0;         // of those not yet shown
+    QPoint pointer_;                   // in the viewport, as last seen
+    bool pointerInside_ = false;
+    bool horizontalBarNeeded_ = false; // its range is not empty
+    bool verticalBarNeeded_ = false;
 };
