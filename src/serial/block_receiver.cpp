@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -31,8 +31,24 @@ BlockReceiver::~BlockReceiver() {
 
 bool BlockReceiver::start(int descriptor) {
     stop();
+    // epoll rather than poll: poll asks the terminal driver anew on every
+    // call whether input waits, and when none does yet the driver first
+    // flushes its input work and waits for that, a second sleep and wake-up
+    // for every block. A registered wait is told only when input comes.
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
-    if (stopFd_ < 0) {
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event line{};
+    line.events = EPOLLIN;
+    line.data.fd = descriptor;
+    epoll_event stopping{};
+    stopping.events = EPOLLIN;
+    stopping.data.fd = stopFd_;
+    if (stopFd_ < 0 || epollFd_ < 0 ||
+        ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, descriptor, &line) < 0 ||
+        ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, stopFd_, &stopping) < 0) {
+        const int error = errno;
+        closeWaits();
+        errno = error;
         return false;
     }
     descriptor_ = descriptor;
@@ -48,9 +64,17 @@ void BlockReceiver::stop() {
     while (::write(stopFd_, &one, sizeof one) < 0 && errno == EINTR) {
     }
     thread_.join();
-    ::close(stopFd_);
-    stopFd_ = -1;
+    closeWaits();
     descriptor_ = -1;
+}
+
+void BlockReceiver::closeWaits() {
+    for (int* fd : {&epollFd_, &stopFd_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
 }
 
 void BlockReceiver::takeInto(std::vector<ReceivedRecord>& into) {
@@ -70,16 +94,21 @@ void BlockReceiver::run() {
     input.reserve(kReadChunk);
     int readErrors = 0;
     for (;;) {
-        pollfd waits[2] = {{descriptor_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        epoll_event ready[2];
         const int timeout = msUntilWake(std::chrono::steady_clock::now());
-        if (::poll(waits, 2, timeout) < 0 && errno != EINTR) {
+        const int count = ::epoll_wait(epollFd_, ready, 2, timeout);
+        if (count < 0 && errno != EINTR) {
             failed_(errno, true);
             return;
         }
-        if (waits[1].revents != 0) {
-            return;
+        std::uint32_t lineEvents = 0;
+        for (int i = 0; i < count; ++i) {
+            if (ready[i].data.fd == stopFd_) {
+                return;
+            }
+            lineEvents = ready[i].events;
         }
-        if (waits[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+        if (lineEvents & (EPOLLIN | EPOLLHUP | EPOLLERR)) {
             if (readInput(input)) {
                 readErrors = 0;
             } else if (errno != EAGAIN && errno != EINTR) {

@@ -48,7 +48,8 @@ public:
     BlockReceiver& operator=(const BlockReceiver&) = delete;
 
     // Starts waiting on `descriptor` (open, non-blocking). Bytes of an
-    // earlier open that never made a block are forgotten.
+    // earlier open that never made a block are forgotten. False, with errno
+    // set, when the wait cannot be set up: nothing would be received.
     bool start(int descriptor);
     // Returns once the thread has ended; queued blocks stay to be taken.
     void stop();
@@ -67,12 +68,14 @@ private:
     bool readInput(std::vector<std::uint8_t>& input);
     int msUntilWake(std::chrono::steady_clock::time_point now);
     void wakeIfDue(std::chrono::steady_clock::time_point now);
+    void closeWaits();
 
     std::function<std::int32_t()> tick_;
     std::function<void()> wake_;
     std::function<void(int, bool)> failed_;
     int descriptor_ = -1;
-    int stopFd_ = -1; // an eventfd: written by stop() to end the wait
+    int stopFd_ = -1;  // an eventfd: written by stop() to end the wait
+    int epollFd_ = -1; // waits on the descriptor and stopFd_
     std::thread thread_;
     std::int32_t previousTick_ = 0; // the receiving thread's, or the stopped owner's
 

@@ -1,6 +1,7 @@
 #include "serial_connection.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "device_probe.h"
 #include "port_holder.h"
@@ -143,7 +144,17 @@ SerialResult SerialConnection::open() {
             if (notifier->type() == QSocketNotifier::Read)
                 notifier->setEnabled(false);
         }
-        receiver_->start(int(port_.handle()));
+        if (!receiver_->start(int(port_.handle()))) {
+            // An open port that nothing reads would look like a silent
+            // controller.
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            port_.close();
+            return SerialResult::failure(
+                SerialFailure::Other,
+                QStringLiteral("Port %1 opened, but its input cannot be waited for (%2); "
+                               "port closed")
+                    .arg(portLocation_, reason));
+        }
     }
     return SerialResult::success();
 }
