@@ -31,14 +31,15 @@ BlockReceiver::~BlockReceiver() {
 
 bool BlockReceiver::start(int descriptor) {
     stop();
-    // epoll rather than poll: poll asks the terminal driver anew on every
-    // call whether input waits, and when none does yet the driver first
-    // flushes its input work and waits for that, a second sleep and wake-up
-    // for every block. A registered wait is told only when input comes.
+    // epoll, edge-triggered, rather than poll: a terminal asked whether
+    // input waits when none does yet first flushes its input work and waits
+    // for that, a second sleep and wake-up for every block. poll asks on
+    // every call, a level-triggered epoll after every read; an edge-triggered
+    // one is told only when input comes. Each read below empties the line.
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     epoll_event line{};
-    line.events = EPOLLIN;
+    line.events = EPOLLIN | EPOLLET;
     line.data.fd = descriptor;
     epoll_event stopping{};
     stopping.events = EPOLLIN;
@@ -130,7 +131,10 @@ void BlockReceiver::run() {
 // the line hung up and reads give nothing).
 bool BlockReceiver::readInput(std::vector<std::uint8_t>& input) {
     std::uint8_t chunk[kReadChunk];
-    const ssize_t got = ::read(descriptor_, chunk, sizeof chunk);
+    ssize_t got;
+    do { // the line is not announced again for what an interrupted read left
+        got = ::read(descriptor_, chunk, sizeof chunk);
+    } while (got < 0 && errno == EINTR);
     if (got <= 0) {
         if (got == 0) {
             errno = 0;

@@ -5,6 +5,8 @@
 
 #include <QFont>
 #include <QListView>
+#include <QPalette>
+#include <QScrollBar>
 
 void Main_frm::applyConsoleStyle() {
     QFont controlFont("MS Sans Serif");
@@ -37,9 +39,25 @@ QScrollBar::handle:vertical { min-height: 24px; }
 QScrollBar::handle:horizontal { min-width: 24px; }
 QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }
 QScrollBar::add-page, QScrollBar::sub-page { background: none; }
-QListView[datasets="true"] { background: rgb(64, 64, 64); color: rgb(0, 255, 255); }
+QListView[datasets="true"] { color: rgb(0, 255, 255); }
 QLineEdit[inputError="true"] { background: rgb(255, 210, 210); border: 2px solid red; }
 )");
+    // The lists are repainted for every picture while lines arrive, and so
+    // is the history's bar. A widget painted whole is repainted on its own;
+    // one that lets its parent show through is repainted from the window
+    // down, through every control of the form. A background from the style
+    // sheet lets the parent show through, so the dataset list's comes from
+    // its palette; the sheet paints the bars' whole background.
+    QPalette datasets = ui.List2->palette();
+    for (QPalette::ColorRole role : {QPalette::Base, QPalette::Window, QPalette::Button}) {
+        datasets.setColor(role, QColor(64, 64, 64)); // as a sheet's background sets them
+    }
+    ui.List2->setPalette(datasets);
+    for (QListView* list : {ui.List1, ui.List2}) {
+        list->verticalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
+        list->horizontalScrollBar()->setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
     QFont historyFont("Monospace", 9);
     historyFont.setStyleHint(QFont::TypeWriter);
     ui.List1->setFont(historyFont);
