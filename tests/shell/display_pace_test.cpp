@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
+#include <QPaintEvent>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -31,6 +32,48 @@ QByteArray statusFrame(std::int32_t x, std::uint8_t counter) {
     frame[27] = char(counter);
     return frame;
 }
+
+// Paint events that reach what lies beneath the lists: their frames, the
+// bars' containers, and the form and window under them, and the horizontal
+// bars. While lines arrive only the lists' viewports and vertical bars need
+// painting; a repaint beneath them walks every control of the form.
+class PaintsBeneathLists : public QObject {
+public:
+    explicit PaintsBeneathLists(Main_frm& window) {
+        QListView* lists[] = {window.ui.List1, window.ui.List2};
+        for (QListView* list : lists) {
+            watchWholly(list);
+            watchWholly(list->verticalScrollBar()->parentWidget());
+            watchWholly(list->horizontalScrollBar()->parentWidget());
+            watchWholly(list->horizontalScrollBar()); // the rows' width does not change
+        }
+        for (QWidget* under : {static_cast<QWidget*>(&window), window.ui.List1->parentWidget()}) {
+            QRegion area;
+            for (QListView* list : lists) {
+                area += QRect(list->mapTo(under, QPoint()), list->size());
+            }
+            beneath_[under] = area;
+            under->installEventFilter(this);
+        }
+    }
+    QStringList painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            static_cast<QPaintEvent*>(event)->region().intersects(beneath_.value(watched))) {
+            painted << watched->objectName() + " " + watched->metaObject()->className();
+        }
+        return false;
+    }
+
+private:
+    void watchWholly(QWidget* widget) {
+        beneath_[widget] = QRegion(0, 0, 1 << 20, 1 << 20);
+        widget->installEventFilter(this);
+    }
+    QHash<QObject*, QRegion> beneath_;
+};
 
 struct ShownConsole {
     PtyPeer peer;
@@ -66,15 +109,18 @@ void DisplayPaceTest::burstIsLoggedWhollyAndShownAtTheScreensPace() {
     QVERIFY(QTest::qWaitForWindowExposed(&c.window));
     QVERIFY2(c.window.MSComm1.isOpen(), qPrintable(c.window.statusMessage()));
     QScrollBar* bar = c.window.ui.List1->verticalScrollBar();
-    for (int i = 0; i < 40; ++i) { // enough lines for the history to scroll
-        c.window.history().appendText("earlier line");
+    for (int i = 0; i < 40; ++i) { // enough lines for the history to scroll, and as wide
+        c.window.history().appendText("earlier line " + std::string(120, '-'));
     }
     c.window.showPendingDisplay();
     QTRY_VERIFY(bar->maximum() > 0);
     QTRY_COMPARE(bar->value(), bar->maximum());
+    QTRY_VERIFY(c.window.ui.List1->horizontalScrollBar()->isVisible());
     if (scrolledUp) {
         bar->setValue(3); // the operator reads an earlier line
     }
+    QTest::qWait(100); // whatever the lines above still repaint
+    const PaintsBeneathLists beneath(c.window);
 
     QSignalSpy announced(&c.window.history(), &QAbstractItemModel::rowsInserted);
     QRandomGenerator random(20261207);
@@ -112,6 +158,7 @@ void DisplayPaceTest::burstIsLoggedWhollyAndShownAtTheScreensPace() {
     } else {
         QTRY_COMPARE(bar->value(), bar->maximum());
     }
+    QVERIFY2(beneath.painted.isEmpty(), qPrintable(beneath.painted.join(", ")));
 }
 
 void DisplayPaceTest::hiddenWindowCatchesUpWhenShown() {
