@@ -1,6 +1,6 @@
 #include "mqtt_publisher.h"
 
-#include <mosquitto.h>
+#include "mosquitto_library.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,8 +36,6 @@ constexpr int kKeepAliveSeconds = 10;
 // wait on our own bounded queue, so a stalled broker holds at most this many
 // in libmosquitto's unbounded one.
 constexpr int kFramesPerBatch = 64;
-
-std::once_flag g_libraryInit;
 
 struct Frame {
     std::string line;
@@ -194,10 +192,16 @@ private:
     std::string topic(const char* name) const { return settings_.prefix + name; }
 
     void run() {
-        std::call_once(g_libraryInit, [] { mosquitto_lib_init(); });
+        std::string unavailable;
+        lib_ = OpenMosquitto(unavailable);
+        if (lib_ == nullptr) {
+            setState({BrokerPhase::Stopped, "libmosquitto could not be loaded: " + unavailable,
+                      0, false});
+            return;
+        }
         const std::string clientId =
             "kelmora-" + settings_.machine.substr(0, 40) + "-" + std::to_string(getpid());
-        mosq_ = mosquitto_new(clientId.c_str(), true, this);
+        mosq_ = lib_->new_(clientId.c_str(), true, this);
         if (mosq_ == nullptr) {
             setState({BrokerPhase::Stopped, "libmosquitto could not start", 0, false});
             return;
@@ -211,7 +215,7 @@ private:
             std::string reason;
             // Resolves the name and starts connecting: on this thread only.
             errno = 0;
-            const int rc = mosquitto_connect_async(mosq_, settings_.broker.host.c_str(),
+            const int rc = lib_->connect_async_(mosq_, settings_.broker.host.c_str(),
                                                    settings_.broker.port, kKeepAliveSeconds);
             bool wasConnected = false;
             if (rc == MOSQ_ERR_SUCCESS) {
@@ -229,7 +233,7 @@ private:
                               false};
             if (refusal_) {
                 state.phase = BrokerPhase::Refused;
-                state.reason = mosquitto_connack_string(*refusal_);
+                state.reason = lib_->connack_string_(*refusal_);
                 // 4: bad user name or password; 5: not authorised.
                 state.credentialsRefused = *refusal_ == 4 || *refusal_ == 5;
             }
@@ -238,36 +242,36 @@ private:
             retryWait_.wait_for(lock, retry, [this] { return stopAsked_; });
             retry = std::min(retry * 2, kLongestRetry);
         }
-        mosquitto_destroy(mosq_);
+        lib_->destroy_(mosq_);
         mosq_ = nullptr;
         markLost(); // what still waits is not sent: counted as dropped
         setState({BrokerPhase::Stopped, {}, 0, false});
     }
 
     void configure() {
-        mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        lib_->int_option_(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
         const std::string online = topic("online");
-        mosquitto_will_set(mosq_, online.c_str(), 5, OnlinePayload(false), 1, true);
+        lib_->will_set_(mosq_, online.c_str(), 5, OnlinePayload(false), 1, true);
         if (!settings_.user.empty()) {
-            mosquitto_username_pw_set(mosq_, settings_.user.c_str(),
+            lib_->username_pw_set_(mosq_, settings_.user.c_str(),
                                       settings_.password.empty() ? nullptr
                                                                  : settings_.password.c_str());
         }
         if (settings_.broker.tls) {
             const bool ownCa = !settings_.caFile.empty();
-            mosquitto_tls_set(mosq_, ownCa ? settings_.caFile.c_str() : nullptr,
+            lib_->tls_set_(mosq_, ownCa ? settings_.caFile.c_str() : nullptr,
                               ownCa ? nullptr : "/etc/ssl/certs", nullptr, nullptr, nullptr);
         }
-        mosquitto_connect_callback_set(mosq_, [](mosquitto*, void* self, int rc) {
+        lib_->connect_callback_set_(mosq_, [](mosquitto*, void* self, int rc) {
             static_cast<Worker*>(self)->onConnect(rc);
         });
-        mosquitto_publish_callback_set(mosq_, [](mosquitto*, void* self, int mid) {
+        lib_->publish_callback_set_(mosq_, [](mosquitto*, void* self, int mid) {
             auto* worker = static_cast<Worker*>(self);
             if (mid == worker->farewellMid_) {
                 worker->farewellTaken_ = true;
             }
         });
-        mosquitto_log_callback_set(mosq_, [](mosquitto*, void* self, int level, const char* text) {
+        lib_->log_callback_set_(mosq_, [](mosquitto*, void* self, int level, const char* text) {
             if (level == MOSQ_LOG_ERR && text != nullptr) {
                 static_cast<Worker*>(self)->lastLogError_ = text;
             }
@@ -287,7 +291,7 @@ private:
         if (!lastLogError_.empty()) {
             return lastLogError_;
         }
-        return mosquitto_strerror(rc);
+        return lib_->strerror_(rc);
     }
 
     void onConnect(int rc) {
@@ -311,7 +315,7 @@ private:
 
     int publish(const std::string& topicName, const std::string& payload, int qos, bool retain) {
         int mid = 0;
-        mosquitto_publish(mosq_, &mid, topicName.c_str(), static_cast<int>(payload.size()),
+        lib_->publish_(mosq_, &mid, topicName.c_str(), static_cast<int>(payload.size()),
                           payload.data(), qos, retain);
         return mid;
     }
@@ -400,7 +404,7 @@ private:
             wasConnected = wasConnected || isConnected;
             if (stopAsked() && !farewellDeadline) {
                 if (!isConnected) {
-                    mosquitto_disconnect(mosq_);
+                    lib_->disconnect_(mosq_);
                     return {};
                 }
                 {
@@ -413,24 +417,24 @@ private:
                 farewellMid_ = publish(topic("online"), OnlinePayload(false), 1, true);
             }
             if (farewellDeadline && (farewellTaken_ || Clock::now() >= *farewellDeadline)) {
-                mosquitto_disconnect(mosq_);
-                mosquitto_loop(mosq_, 0, 1);
+                lib_->disconnect_(mosq_);
+                lib_->loop_(mosq_, 0, 1);
                 return {};
             }
-            if (isConnected && !farewellDeadline && !mosquitto_want_write(mosq_)) {
+            if (isConnected && !farewellDeadline && !lib_->want_write_(mosq_)) {
                 feed();
             }
             if (!isConnected && Clock::now() >= connectDeadline) {
-                mosquitto_disconnect(mosq_);
+                lib_->disconnect_(mosq_);
                 return "no answer from the broker in " + std::to_string(kConnectLimit.count()) +
                        " s";
             }
-            const int socket = mosquitto_socket(mosq_);
+            const int socket = lib_->socket_(mosq_);
             if (socket < 0) {
                 return reason.empty() ? "the connection was lost" : reason;
             }
             pollfd fds[2] = {{socket, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
-            const bool socketFull = mosquitto_want_write(mosq_);
+            const bool socketFull = lib_->want_write_(mosq_);
             if (socketFull) {
                 fds[0].events |= POLLOUT;
             }
@@ -442,10 +446,10 @@ private:
                 drainWake();
             }
             errno = 0;
-            const int rc = mosquitto_loop(mosq_, 0, 1);
+            const int rc = lib_->loop_(mosq_, 0, 1);
             const int error = errno;
             if (refusal_) {
-                mosquitto_disconnect(mosq_);
+                lib_->disconnect_(mosq_);
                 markLost();
                 return "refused";
             }
@@ -489,6 +493,7 @@ private:
 
     // The thread's own.
     std::thread thread_;
+    const MosquittoLibrary* lib_ = nullptr; // set first thing on the thread
     mosquitto* mosq_ = nullptr;
     std::optional<int> refusal_;
     std::string lastLogError_;

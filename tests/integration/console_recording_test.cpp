@@ -378,6 +378,7 @@ void ConsoleRecordingTest::recordOptionStartsTheRecording() {
     QProcess console;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", folder.path()); // no publishing settings
     console.setProcessEnvironment(environment);
     console.start(KELMORA_CONSOLE_PATH, {"--port", "/dev/null", "--record", path});
     QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size() > 0, true, kAnswerTimeoutMs);
@@ -387,6 +388,10 @@ void ConsoleRecordingTest::recordOptionStartsTheRecording() {
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QByteArray("\"Kelmora V0.5B History Text Ouptut File\"\r"));
     QVERIFY(lines[1].startsWith("\"Created on "));
+    // Not publishing, it has not loaded libmosquitto and OpenSSL.
+    QFile maps(QString("/proc/%1/maps").arg(console.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    QVERIFY(!maps.readAll().contains("libmosquitto"));
     if (deleted) {
         QVERIFY(QFile::remove(path));
     }
