@@ -88,7 +88,7 @@ void HistoryView::layOutBarsOnlyWhenShownOrHidden(QScrollBar* bar, bool& needed)
     // reorders them and repaints both bars and the frame beneath, once a
     // picture while lines arrive. A bar shows or hides only when its range
     // becomes empty or stops being so; only then is the layout asked for.
-    if (!disconnect(bar, SIGNAL(rangeChanged(int,int)), this, SLOT(_q_showOrHideScrollBars()))) {
+    if (!disconnect(bar, SIGNAL(rangeChanged(int, int)), this, SLOT(_q_showOrHideScrollBars()))) {
         return; // a Qt that lays out otherwise: left as it is
     }
     needed = bar->minimum() < bar->maximum();

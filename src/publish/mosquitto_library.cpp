@@ -22,12 +22,12 @@ Opened open() {
     }
     // Never closed: the library's threads and callbacks may outlive any
     // one publisher.
-#define KELMORA_MOSQUITTO_RESOLVE(name)                                                           \
-    opened.library.name##_ =                                                                      \
-        reinterpret_cast<decltype(&::mosquitto_##name)>(::dlsym(handle, "mosquitto_" #name));    \
-    if (opened.library.name##_ == nullptr) {                                                      \
-        opened.error = std::string(kSoname) + " has no mosquitto_" #name;                         \
-        return opened;                                                                            \
+#define KELMORA_MOSQUITTO_RESOLVE(name)                                                            \
+    opened.library.name##_ =                                                                       \
+        reinterpret_cast<decltype(&::mosquitto_##name)>(::dlsym(handle, "mosquitto_" #name));      \
+    if (opened.library.name##_ == nullptr) {                                                       \
+        opened.error = std::string(kSoname) + " has no mosquitto_" #name;                          \
+        return opened;                                                                             \
     }
     KELMORA_MOSQUITTO_CALLS(KELMORA_MOSQUITTO_RESOLVE)
 #undef KELMORA_MOSQUITTO_RESOLVE

@@ -9,24 +9,24 @@
 
 // The entry points the publisher calls, named as in mosquitto.h without
 // their "mosquitto_".
-#define KELMORA_MOSQUITTO_CALLS(CALL)                                                             \
-    CALL(lib_init)                                                                                \
-    CALL(new)                                                                                     \
-    CALL(destroy)                                                                                 \
-    CALL(connect_async)                                                                           \
-    CALL(disconnect)                                                                              \
-    CALL(connack_string)                                                                          \
-    CALL(strerror)                                                                                \
-    CALL(int_option)                                                                              \
-    CALL(will_set)                                                                                \
-    CALL(username_pw_set)                                                                         \
-    CALL(tls_set)                                                                                 \
-    CALL(connect_callback_set)                                                                    \
-    CALL(publish_callback_set)                                                                    \
-    CALL(log_callback_set)                                                                        \
-    CALL(publish)                                                                                 \
-    CALL(loop)                                                                                    \
-    CALL(socket)                                                                                  \
+#define KELMORA_MOSQUITTO_CALLS(CALL)                                                              \
+    CALL(lib_init)                                                                                 \
+    CALL(new)                                                                                      \
+    CALL(destroy)                                                                                  \
+    CALL(connect_async)                                                                            \
+    CALL(disconnect)                                                                               \
+    CALL(connack_string)                                                                           \
+    CALL(strerror)                                                                                 \
+    CALL(int_option)                                                                               \
+    CALL(will_set)                                                                                 \
+    CALL(username_pw_set)                                                                          \
+    CALL(tls_set)                                                                                  \
+    CALL(connect_callback_set)                                                                     \
+    CALL(publish_callback_set)                                                                     \
+    CALL(log_callback_set)                                                                         \
+    CALL(publish)                                                                                  \
+    CALL(loop)                                                                                     \
+    CALL(socket)                                                                                   \
     CALL(want_write)
 
 struct MosquittoLibrary {

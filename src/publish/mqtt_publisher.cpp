@@ -195,8 +195,8 @@ private:
         std::string unavailable;
         lib_ = OpenMosquitto(unavailable);
         if (lib_ == nullptr) {
-            setState({BrokerPhase::Stopped, "libmosquitto could not be loaded: " + unavailable,
-                      0, false});
+            setState({BrokerPhase::Stopped, "libmosquitto could not be loaded: " + unavailable, 0,
+                      false});
             return;
         }
         const std::string clientId =
@@ -216,7 +216,7 @@ private:
             // Resolves the name and starts connecting: on this thread only.
             errno = 0;
             const int rc = lib_->connect_async_(mosq_, settings_.broker.host.c_str(),
-                                                   settings_.broker.port, kKeepAliveSeconds);
+                                                settings_.broker.port, kKeepAliveSeconds);
             bool wasConnected = false;
             if (rc == MOSQ_ERR_SUCCESS) {
                 reason = runSession(wasConnected);
@@ -254,13 +254,13 @@ private:
         lib_->will_set_(mosq_, online.c_str(), 5, OnlinePayload(false), 1, true);
         if (!settings_.user.empty()) {
             lib_->username_pw_set_(mosq_, settings_.user.c_str(),
-                                      settings_.password.empty() ? nullptr
-                                                                 : settings_.password.c_str());
+                                   settings_.password.empty() ? nullptr
+                                                              : settings_.password.c_str());
         }
         if (settings_.broker.tls) {
             const bool ownCa = !settings_.caFile.empty();
             lib_->tls_set_(mosq_, ownCa ? settings_.caFile.c_str() : nullptr,
-                              ownCa ? nullptr : "/etc/ssl/certs", nullptr, nullptr, nullptr);
+                           ownCa ? nullptr : "/etc/ssl/certs", nullptr, nullptr, nullptr);
         }
         lib_->connect_callback_set_(mosq_, [](mosquitto*, void* self, int rc) {
             static_cast<Worker*>(self)->onConnect(rc);
@@ -316,7 +316,7 @@ private:
     int publish(const std::string& topicName, const std::string& payload, int qos, bool retain) {
         int mid = 0;
         lib_->publish_(mosq_, &mid, topicName.c_str(), static_cast<int>(payload.size()),
-                          payload.data(), qos, retain);
+                       payload.data(), qos, retain);
         return mid;
     }
 
