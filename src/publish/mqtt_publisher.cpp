@@ -56,8 +56,8 @@ std::string BrokerStateText(const BrokerState& state, const MqttSettings& settin
         return retry + ": " + state.reason;
     case BrokerPhase::Refused:
         return "refused by " + where + ": " + state.reason + "; " + retry;
-    case BrokerPhase::Stopped:
-        return "stopped";
+    case BrokerPhase::Stopped: // with a reason when it could not start
+        return state.reason.empty() ? "stopped" : "stopped: " + state.reason;
     }
     return {};
 }

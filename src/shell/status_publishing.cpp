@@ -90,9 +90,12 @@ void StatusPublishing::showState(const BrokerState& state) {
         return;
     }
     label_->setText(text);
-    // A refusal is the operator's to fix (a password, a certificate): shown
-    // as a fault, like a recording that stopped.
-    label_->setStyleSheet(state.phase == BrokerPhase::Refused ? "color: #b00000" : QString());
+    // A refusal is the operator's to fix (a password, a certificate), and a
+    // publisher that could not start is the installation's: shown as a
+    // fault, like a recording that stopped.
+    const bool fault = state.phase == BrokerPhase::Refused ||
+                       (state.phase == BrokerPhase::Stopped && !state.reason.empty());
+    label_->setStyleSheet(fault ? "color: #b00000" : QString());
     emit brokerStateChanged(text);
 }
 

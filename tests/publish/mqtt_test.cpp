@@ -10,6 +10,7 @@
 #include <mqtt_messages.h>
 #include <mqtt_settings.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -50,8 +51,9 @@ void ExpectCsvColumns(const std::string& message) {
 // kelmora-ctl with its output in files, read as it runs.
 class Ctl {
 public:
-    Ctl(const QTemporaryDir& dir, const QStringList& arguments)
+    Ctl(const QTemporaryDir& dir, const QStringList& arguments, const QStringList& environment = {})
         : out_(dir.filePath("ctl.out")), err_(dir.filePath("ctl.err")) {
+        process_.setEnvironment(QProcess::systemEnvironment() + environment);
         process_.setStandardOutputFile(out_);
         process_.setStandardErrorFile(err_);
         process_.start(QStringLiteral(KELMORA_CTL_PATH), arguments);
@@ -201,7 +203,7 @@ private slots:
     void brokerFaults_data() {
         QTest::addColumn<QString>("fault");
         for (const char* fault : {"absent at start", "killed and restarted", "wrong password",
-                                  "stops reading", "tls with a test CA"}) {
+                                  "stops reading", "tls with a test CA", "library missing"}) {
             QTest::newRow(fault) << QString::fromLatin1(fault);
         }
     }
@@ -238,6 +240,20 @@ private slots:
         }
         MosquittoBroker broker(d, extra);
         url = url.isEmpty() ? QString::fromStdString(broker.url()) : url;
+        if (fault == "library missing") {
+            // An installation without a loadable libmosquitto: said, and the
+            // watch goes on without publishing.
+            QVERIFY(QDir(dir.path()).mkdir("lib"));
+            WriteText(dir.filePath("lib/libmosquitto.so.1"), "not a library");
+            SimulatorProcess sim({"--stream", "50"});
+            QVERIFY(sim.isReady());
+            Ctl ctl(dir, Watch(sim, url), {"LD_LIBRARY_PATH=" + dir.filePath("lib")});
+            QVERIFY2(ctl.said("MQTT: stopped: libmosquitto could not be loaded"),
+                     ctl.err().constData());
+            QVERIFY(ctl.runs());
+            QCOMPARE(ctl.stop(SIGTERM), 0);
+            return;
+        }
         const bool stall = fault == "stops reading";
         SimulatorProcess sim({"--stream", stall ? "max" : "50"});
         QVERIFY(sim.isReady());
