@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <mutex>
-
 namespace {
 // The soname of the libmosquitto the build's header belongs to.
 constexpr const char* kSoname = "libmosquitto.so.1";
@@ -13,7 +11,7 @@ struct Opened {
     std::string error;
 };
 
-Opened open() {
+Opened openLibrary() {
     Opened opened;
     void* handle = ::dlopen(kSoname, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
@@ -37,7 +35,7 @@ Opened open() {
 } // namespace
 
 const MosquittoLibrary* OpenMosquitto(std::string& error) {
-    static const Opened opened = open();
+    static const Opened opened = openLibrary(); // once, thread-safe
     if (!opened.error.empty()) {
         error = opened.error;
         return nullptr;
